@@ -127,78 +127,151 @@ bool convertWidePiece(const wchar_t* units, int32_t k, LString& destination, UIN
     return true;
 }
 
-void appendEscape(LString& destination, wchar_t unit, const char* prefix, const char* suffix)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    const char digits[5] = {hex[(unit >> 12) & 15], hex[(unit >> 8) & 15], hex[(unit >> 4) & 15],
-                            hex[unit & 15], 0};
-    destination.append(prefix);
-    destination.append(digits, 4);
-    destination.append(suffix);
-}
-
-// Which BMP units a code page holds, learnt one unit at a time and kept for the
-// process, so that text full of foreign characters is not converted over and over.
-class ConvertibleUnits {
+// Writes escapes and short byte sequences through a local buffer, so a text made
+// mostly of single characters costs one append per few hundred of them.
+class NarrowWriter {
 public:
-    explicit ConvertibleUnits(UINT codePage) : codePage_(codePage) {}
-
-    UINT codePage() const { return codePage_; }
-
-    bool holds(const wchar_t* units, int32_t width)
+    NarrowWriter(LString& destination, const char* prefix, const char* suffix)
+        : destination_(destination), prefix_(prefix), suffix_(suffix),
+          prefixLength_(strlen(prefix)), suffixLength_(strlen(suffix))
     {
-        if (width == 2)
-            return converts(units, 2);
-        std::atomic<uint8_t>& known = known_[uint16_t(units[0])];
-        uint8_t state = known.load(std::memory_order_relaxed);
-        if (state == kUnknown) {
-            state = converts(units, 1) ? kYes : kNo;
-            known.store(state, std::memory_order_relaxed);
+    }
+    ~NarrowWriter() { flush(); }
+    NarrowWriter(const NarrowWriter&) = delete;
+    NarrowWriter& operator=(const NarrowWriter&) = delete;
+
+    void writeBytes(const char* bytes, size_t n)
+    {
+        if (used_ + n > sizeof buffer_)
+            flush();
+        memcpy(buffer_ + used_, bytes, n);
+        used_ += n;
+    }
+
+    void writeEscape(wchar_t unit)
+    {
+        const size_t needed = prefixLength_ + 4 + suffixLength_;
+        if (needed > sizeof buffer_) {
+            flush();
+            writeLong(unit);
+            return;
         }
-        return state == kYes;
+        if (used_ + needed > sizeof buffer_)
+            flush();
+        char* out = buffer_ + used_;
+        memcpy(out, prefix_, prefixLength_);
+        out += prefixLength_;
+        static const char hex[] = "0123456789ABCDEF";
+        for (int shift = 12; shift >= 0; shift -= 4)
+            *out++ = hex[(unit >> shift) & 15];
+        memcpy(out, suffix_, suffixLength_);
+        used_ += needed;
+    }
+
+    // Everything written so far reaches the destination (before other text is appended).
+    void flush()
+    {
+        if (used_ > 0)
+            destination_.append(buffer_, int32_t(used_));
+        used_ = 0;
     }
 
 private:
-    enum : uint8_t { kUnknown, kYes, kNo };
+    void writeLong(wchar_t unit)
+    {
+        destination_.appendFormat("%s%04X%s", prefix_, unsigned(unit), suffix_);
+    }
 
-    bool converts(const wchar_t* units, int32_t width) const
+    LString& destination_;
+    const char* prefix_;
+    const char* suffix_;
+    size_t prefixLength_;
+    size_t suffixLength_;
+    char buffer_[2048];
+    size_t used_ = 0;
+};
+
+// What each BMP unit becomes in a code page, learnt one unit at a time and kept
+// for the process, so that text full of foreign characters is not converted over
+// and over. Valid for code pages without state, where a text converts to the
+// concatenation of its characters' conversions.
+class UnitTable {
+public:
+    // How a unit converts: not at all, to 1 or 2 bytes (kept), or to a longer
+    // sequence (not kept: converted by the system each time).
+    enum Kind : uint8_t { kUnknown, kUnconvertible, kShort, kLong };
+    struct Entry {
+        Kind kind;
+        uint8_t length;
+        char bytes[2];
+    };
+
+    explicit UnitTable(UINT codePage) : codePage_(codePage) {}
+
+    UINT codePage() const { return codePage_; }
+
+    Entry lookup(wchar_t unit)
+    {
+        std::atomic<uint32_t>& slot = known_[uint16_t(unit)];
+        uint32_t packed = slot.load(std::memory_order_relaxed);
+        if (packed == 0) {
+            packed = pack(learn(unit));
+            slot.store(packed, std::memory_order_relaxed);
+        }
+        return unpack(packed);
+    }
+
+    bool holdsPair(const wchar_t* pair) const
     {
         char buffer[8];
         BOOL usedDefault = FALSE;
-        return WideCharToMultiByte(codePage_, WC_NO_BEST_FIT_CHARS, units, width, buffer, sizeof buffer,
-                                   nullptr, &usedDefault) > 0 &&
+        return WideCharToMultiByte(codePage_, WC_NO_BEST_FIT_CHARS, pair, 2, buffer, sizeof buffer, nullptr,
+                                   &usedDefault) > 0 &&
                !usedDefault;
     }
 
+private:
+    Entry learn(wchar_t unit) const
+    {
+        char buffer[8];
+        BOOL usedDefault = FALSE;
+        const int n = WideCharToMultiByte(codePage_, WC_NO_BEST_FIT_CHARS, &unit, 1, buffer, sizeof buffer,
+                                          nullptr, &usedDefault);
+        if (n < 1 || usedDefault)
+            return {kUnconvertible, 0, {}};
+        if (n > 2)
+            return {kLong, 0, {}};
+        return {kShort, uint8_t(n), {buffer[0], n == 2 ? buffer[1] : char(0)}};
+    }
+
+    static uint32_t pack(Entry e)
+    {
+        return uint32_t(e.kind) << 24 | uint32_t(e.length) << 16 | uint32_t(uint8_t(e.bytes[0])) << 8 |
+               uint8_t(e.bytes[1]);
+    }
+
+    static Entry unpack(uint32_t packed)
+    {
+        return {Kind(packed >> 24), uint8_t(packed >> 16), {char(packed >> 8), char(packed)}};
+    }
+
     UINT codePage_;
-    std::atomic<uint8_t> known_[65536] = {};
+    std::atomic<uint32_t> known_[65536] = {};
 };
 
-ConvertibleUnits* convertibleUnitsOf(UINT codePage)
+UnitTable* unitTableOf(UINT codePage)
 {
     constexpr int kCached = 8;
-    static LLock lock;
-    static ConvertibleUnits* cache[kCached] = {};
+    static constinit LLock lock;
+    static UnitTable* cache[kCached] = {};
     LLockGuard guard(lock);
-    for (ConvertibleUnits*& slot : cache) {
+    for (UnitTable*& slot : cache) {
         if (!slot)
-            slot = new ConvertibleUnits(codePage);
+            slot = new UnitTable(codePage);
         if (slot->codePage() == codePage)
             return slot;
     }
     return nullptr; // more code pages than slots: the caller falls back to the plain rule
-}
-
-// Converts a run of characters that all convert, in pieces that fit the buffer.
-void appendConvertibleRun(const wchar_t* source, int32_t length, LString& destination, UINT codePage)
-{
-    int32_t p = 0;
-    while (p < length) {
-        int32_t k = keepPairsWhole(source, p, length - p < kWidePiece ? length - p : kWidePiece, length);
-        while (!convertWidePiece(source + p, k, destination, codePage) && k > 1)
-            k = keepPairsWhole(source, p, k / 4 > 0 ? k / 4 : 1, length);
-        p += k;
-    }
 }
 
 // The plain rule: pieces of 1000 units, quartered on failure until the failing
@@ -207,18 +280,20 @@ void appendConvertibleRun(const wchar_t* source, int32_t length, LString& destin
 void narrowByPieces(const wchar_t* source, int32_t length, LString& destination, UINT codePage,
                     const char* prefix, const char* suffix)
 {
+    NarrowWriter escapes(destination, prefix, suffix);
     int32_t p = 0;
     int32_t k = 0;
     while (p < length) {
         if (k == 0)
             k = length - p < kWidePiece ? length - p : kWidePiece;
         k = keepPairsWhole(source, p, k, length);
+        escapes.flush();
         if (convertWidePiece(source + p, k, destination, codePage)) {
             p += k;
             k = 0;
         } else if (k <= characterWidth(source, p, length)) {
             for (int32_t i = 0; i < k; ++i)
-                appendEscape(destination, source[p + i], prefix, suffix);
+                escapes.writeEscape(source[p + i]);
             p += k;
             k = 0;
         } else {
@@ -227,37 +302,54 @@ void narrowByPieces(const wchar_t* source, int32_t length, LString& destination,
     }
 }
 
+// Text with escapes grows several times its length: reserve what a sample of the
+// rest suggests, so a long text is not copied over and over while it grows.
+void reserveForTheRest(const wchar_t* rest, int32_t count, LString& destination, UnitTable& units,
+                       size_t escapeLength)
+{
+    const int32_t sample = count < kWidePiece ? count : kWidePiece;
+    int64_t sampleBytes = 0;
+    for (int32_t i = 0; i < sample; ++i) {
+        const UnitTable::Entry entry = units.lookup(rest[i]);
+        sampleBytes += entry.kind == UnitTable::kShort ? entry.length : int64_t(escapeLength);
+    }
+    const int64_t estimate = destination.length() + sampleBytes * count / sample;
+    constexpr int64_t kLargestReserve = 1 << 30;
+    destination.reserve(int32_t(estimate < kLargestReserve ? estimate : kLargestReserve));
+}
+
 // Same output as the plain rule for code pages that flag unconvertible units: the
-// text converts in large pieces until one fails, and from then on each character
-// is looked up once, runs that convert are converted together and the others
-// become escapes.
-void narrowByLookup(const wchar_t* source, int32_t length, LString& destination,
-                    ConvertibleUnits& units, const char* prefix, const char* suffix)
+// text converts in large pieces until one fails; from then on each character is
+// looked up in the code page's unit table and becomes its bytes or its escape.
+void narrowByLookup(const wchar_t* source, int32_t length, LString& destination, UnitTable& units,
+                    const char* prefix, const char* suffix)
 {
     const UINT codePage = units.codePage();
+    destination.reserve(destination.length() + length); // one byte a unit is the common case
     int32_t p = 0;
     while (p < length) {
         const int32_t k = keepPairsWhole(source, p, length - p < kWidePiece ? length - p : kWidePiece, length);
-        if (convertWidePiece(source + p, k, destination, codePage)) {
-            p += k;
-            continue;
+        if (!convertWidePiece(source + p, k, destination, codePage))
+            break;
+        p += k;
+    }
+    if (p < length)
+        reserveForTheRest(source + p, length - p, destination, units, strlen(prefix) + 4 + strlen(suffix));
+    NarrowWriter out(destination, prefix, suffix);
+    while (p < length) {
+        int32_t width = characterWidth(source, p, length);
+        const UnitTable::Entry entry = width == 1 ? units.lookup(source[p]) : UnitTable::Entry{};
+        if (entry.kind == UnitTable::kShort) {
+            out.writeBytes(entry.bytes, entry.length);
+        } else if (entry.kind == UnitTable::kUnconvertible ||
+                   (width == 2 && !units.holdsPair(source + p))) {
+            out.writeEscape(source[p]);
+            width = 1; // the other half of a pair is looked at on its own
+        } else {
+            out.flush();
+            convertWidePiece(source + p, width, destination, codePage);
         }
-        while (p < length) {
-            int32_t q = p;
-            while (q < length && q - p < kWidePiece) {
-                const int32_t width = characterWidth(source, q, length);
-                if (!units.holds(source + q, width))
-                    break;
-                q += width;
-            }
-            if (q > p) {
-                appendConvertibleRun(source + p, q - p, destination, codePage);
-                p = q;
-            } else {
-                appendEscape(destination, source[p], prefix, suffix);
-                ++p;
-            }
-        }
+        p += width;
     }
 }
 
@@ -432,9 +524,7 @@ void wideToNarrow(const wchar_t* source, int32_t count, LString& destination, un
         return;
     const int32_t length = count < 0 ? LWString::terminatedLength(source) : count;
     const UINT resolved = resolveCodePage(codePage);
-    ConvertibleUnits* units = checksDefaultChar(resolved) && IsValidCodePage(resolved)
-                                  ? convertibleUnitsOf(resolved)
-                                  : nullptr;
+    UnitTable* units = checksDefaultChar(resolved) && IsValidCodePage(resolved) ? unitTableOf(resolved) : nullptr;
     if (units)
         narrowByLookup(source, length, destination, *units, prefix, suffix);
     else
