@@ -1,0 +1,23 @@
+// How the server reads its arguments from and writes its results into the
+// client's VARIANTs.
+#pragma once
+#include <windows.h>
+#include <oaidl.h>
+
+#include <cstdint>
+
+#include "strings.h"
+
+// Reads a VT_I4, VT_I2 or VT_UI1 value, also through a reference (VT_BYREF, or a
+// VT_BYREF|VT_VARIANT holding one); anything else is DISP_E_BADVARTYPE with
+// nothing written.
+HRESULT varToInt(const VARIANT* argument, int32_t* value);
+// Appends a VT_BSTR's text up to its first NUL, also through a reference; a null
+// BSTR appends nothing. Anything else is DISP_E_BADVARTYPE.
+HRESULT varToStr(const VARIANT* argument, LWString& text);
+
+// The result rule: the client's VARIANT is converted in place to the result's type
+// and then receives the value. A failed conversion leaves it untouched; a client
+// that passed no VARIANT gets nothing written.
+HRESULT setIntResult(VARIANT* result, int32_t value);
+HRESULT setStrResult(VARIANT* result, const wchar_t* text);

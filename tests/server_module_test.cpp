@@ -1,0 +1,335 @@
+// The module as the component runtime uses it: loaded from its file, the factory
+// taken from DllGetClassObject, objects called through IDispatch.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <atomic>
+#include <clocale>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "identity.h"
+#include "module_fixture.h"
+
+namespace {
+
+void* const kSentinel = reinterpret_cast<void*>(uintptr_t(0xdeadbeef));
+
+const GUID kOtherClassId = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+
+struct Expected {
+    const wchar_t* name;
+    DISPID id;
+    std::vector<UINT> counts;
+};
+
+const Expected kDispatchTable[] = {
+    {L"beep", 100, {0, 2}},          {L"click", 200, {0, 1}},
+    {L"dblClick", 201, {0, 1}},      {L"setMousePos", 210, {2}},
+    {L"moveMouse", 211, {2}},        {L"getMousePosX", 220, {0}},
+    {L"getMousePosY", 221, {0}},     {L"getMouseCursor", 222, {0}},
+    {L"getSystemCursor", 223, {1}},  {L"sendKeys", 290, {1, 2}},
+    {L"getClipboard", 300, {0}},     {L"setClipboard", 301, {1}},
+    {L"getActiveWindow", 400, {0}},  {L"getForegroundWindow", 401, {0}},
+    {L"setActiveWindow", 410, {1}},  {L"setForegroundWindow", 411, {1}},
+    {L"getWindowPosX", 420, {1}},    {L"getWindowPosY", 421, {1}},
+    {L"setWindowPos", 422, {3}},     {L"getWindowSizeX", 430, {1}},
+    {L"getWindowSizeY", 431, {1}},   {L"setWindowSize", 432, {3}},
+    {L"getWindowText", 440, {1}},    {L"findWindow", 450, {1}},
+    {L"topWindowFromPoint", 451, {2}}, {L"windowFromPoint", 452, {2}},
+    {L"version", 900, {0}},
+};
+
+HRESULT invoke(IDispatch* object, DISPID id, std::vector<VARIANT> arguments, VARIANT* result,
+               WORD flags = DISPATCH_METHOD, UINT named = 0)
+{
+    DISPID namedIds[1] = {DISPID_PROPERTYPUT};
+    DISPPARAMS parameters{arguments.empty() ? nullptr : arguments.data(), named ? namedIds : nullptr,
+                          UINT(arguments.size()), named};
+    return object->Invoke(id, IID_NULL, 0, flags, &parameters, result, nullptr, nullptr);
+}
+
+VARIANT integer(int32_t value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = value;
+    return v;
+}
+
+} // namespace
+
+class ServerModule : public ModuleFixture {};
+
+TEST_F(ServerModule, ExportsItsEntryPointsByOrdinal)
+{
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(module(), MAKEINTRESOURCEA(2))),
+              reinterpret_cast<void*>(GetProcAddress(module(), "DllGetClassObject")));
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(module(), MAKEINTRESOURCEA(3))),
+              reinterpret_cast<void*>(GetProcAddress(module(), "DllCanUnloadNow")));
+    // Ordinal 1 passes straight through to the sockets library's WEP.
+    HMODULE sockets = LoadLibraryA("wsock32.dll");
+    ASSERT_NE(sockets, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(module(), MAKEINTRESOURCEA(1))),
+              reinterpret_cast<void*>(GetProcAddress(sockets, "WEP")));
+    FreeLibrary(sockets);
+}
+
+TEST_F(ServerModule, SelectsJapaneseOnlyUnderCodePage932)
+{
+    // The module switches the runtime's locale when it picks the language.
+    const std::string locale = setlocale(LC_ALL, nullptr);
+    if (GetACP() == 932)
+        EXPECT_EQ(locale, "Japanese_Japan.932");
+    else
+        EXPECT_EQ(locale, "C");
+}
+
+TEST_F(ServerModule, HandsOutTheFactoryOnlyForItsClassAsIUnknownOrIClassFactory)
+{
+    EXPECT_EQ(canUnloadNow(), S_OK);
+    void* object = kSentinel;
+    EXPECT_EQ(getClassObject(kOtherClassId, IID_IClassFactory, &object), E_FAIL);
+    EXPECT_EQ(object, nullptr);
+    object = kSentinel;
+    EXPECT_EQ(getClassObject(kServerClassId, IID_IDispatch, &object), E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(getClassObject(kServerClassId, IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    void* other = kSentinel;
+    EXPECT_EQ(unknown->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_EQ(unknown->QueryInterface(kServerClassId, &other), E_NOINTERFACE);
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(unknown->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(static_cast<void*>(factory), static_cast<void*>(unknown));
+    factory->Release();
+    unknown->Release();
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+TEST_F(ServerModule, LockServerKeepsTheModuleBusyWithoutALowerBound)
+{
+    IClassFactory* factory = classFactory();
+    factory->LockServer(TRUE);
+    factory->LockServer(TRUE);
+    factory->LockServer(FALSE);
+    factory->Release();
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    factory = classFactory();
+    factory->LockServer(FALSE);
+    factory->Release();
+    EXPECT_EQ(canUnloadNow(), S_OK);
+
+    factory = classFactory();
+    factory->LockServer(FALSE); // below zero
+    factory->Release();
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    factory = classFactory();
+    factory->LockServer(TRUE);
+    factory->Release();
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+TEST_F(ServerModule, CreateInstanceRefusesAggregationAndUnknownInterfaces)
+{
+    IClassFactory* factory = classFactory();
+    void* object = kSentinel;
+    EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory), IID_IDispatch, &object),
+              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(object, kSentinel);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &object), E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+    factory->Release();
+    EXPECT_EQ(canUnloadNow(), S_OK) << "the refused object must not stay alive";
+}
+
+TEST_F(ServerModule, ObjectsCountReferencesAndKeepTheModuleBusy)
+{
+    IClassFactory* factory = classFactory();
+    IUnknown* object = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, kServerClassId, reinterpret_cast<void**>(&object)), S_OK);
+    factory->Release();
+    EXPECT_EQ(canUnloadNow(), S_FALSE) << "a live object keeps the module";
+
+    IDispatch* dispatch = nullptr;
+    ASSERT_EQ(object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+    EXPECT_EQ(static_cast<void*>(dispatch), static_cast<void*>(object));
+    EXPECT_EQ(object->AddRef(), 3u);
+    EXPECT_EQ(object->Release(), 2u);
+    void* other = kSentinel;
+    EXPECT_EQ(object->QueryInterface(IID_IClassFactory, &other), E_NOINTERFACE);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_EQ(dispatch->Release(), 1u);
+    EXPECT_EQ(object->Release(), 0u);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+class ServerObject : public ModuleFixture {
+protected:
+    void SetUp() override { server_ = createServer(); }
+    void TearDown() override
+    {
+        if (server_)
+            server_->Release();
+        EXPECT_EQ(canUnloadNow(), S_OK);
+    }
+    IDispatch* server_ = nullptr;
+};
+
+TEST_F(ServerObject, HasNoTypeInformation)
+{
+    UINT count = 7;
+    EXPECT_EQ(server_->GetTypeInfoCount(&count), S_OK);
+    EXPECT_EQ(count, 0u);
+    ITypeInfo* info = reinterpret_cast<ITypeInfo*>(kSentinel);
+    EXPECT_EQ(server_->GetTypeInfo(0, 0, &info), DISP_E_BADINDEX);
+    EXPECT_EQ(info, nullptr);
+}
+
+TEST_F(ServerObject, ResolvesEveryMethodNameExactly)
+{
+    for (const Expected& method : kDispatchTable) {
+        LPOLESTR name = const_cast<LPOLESTR>(method.name);
+        DISPID id = 0;
+        EXPECT_EQ(server_->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK) << method.name;
+        EXPECT_EQ(id, method.id) << method.name;
+    }
+    LPOLESTR wrongCase = const_cast<LPOLESTR>(L"Version");
+    DISPID id = 0;
+    EXPECT_EQ(server_->GetIDsOfNames(IID_NULL, &wrongCase, 1, 0, &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(id, DISPID_UNKNOWN);
+}
+
+TEST_F(ServerObject, KeepsFoundIdentifiersWhenAParameterNameIsUnknown)
+{
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"click"), const_cast<LPOLESTR>(L"window")};
+    DISPID ids[2] = {0, 0};
+    EXPECT_EQ(server_->GetIDsOfNames(IID_NULL, names, 2, 0, ids), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(ids[0], 200);
+    EXPECT_EQ(ids[1], DISPID_UNKNOWN);
+    DISPID untouched = 12345;
+    EXPECT_EQ(server_->GetIDsOfNames(IID_NULL, names, 0, 0, &untouched), S_OK);
+    EXPECT_EQ(untouched, 12345);
+}
+
+TEST_F(ServerObject, InvokeChecksNamedArgumentsThenIdentifierThenCount)
+{
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(invoke(server_, 12345, {integer(1)}, &result, DISPATCH_PROPERTYPUT, 1), DISP_E_NONAMEDARGS);
+    EXPECT_EQ(invoke(server_, 900, {integer(1)}, &result, DISPATCH_PROPERTYPUT, 1), DISP_E_NONAMEDARGS);
+    for (DISPID missing : {0, 101, 453, -1})
+        EXPECT_EQ(invoke(server_, missing, {integer(1), integer(2), integer(3)}, &result), DISP_E_MEMBERNOTFOUND)
+            << missing;
+    EXPECT_EQ(invoke(server_, 100, {integer(1)}, &result), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(V_VT(&result), VT_EMPTY);
+}
+
+TEST_F(ServerObject, RefusesEveryArgumentCountItsMethodDoesNotTake)
+{
+    for (const Expected& method : kDispatchTable) {
+        for (UINT count = 0; count <= 4; ++count) {
+            if (std::find(method.counts.begin(), method.counts.end(), count) != method.counts.end())
+                continue;
+            std::vector<VARIANT> arguments(count, integer(0));
+            VARIANT result;
+            VariantInit(&result);
+            const HRESULT answer = invoke(server_, method.id, arguments, &result);
+            if (answer == DISP_E_MEMBERNOTFOUND && !methodIsBuilt(method.id))
+                continue;
+            EXPECT_EQ(answer, DISP_E_BADPARAMCOUNT) << method.id << " with " << count;
+        }
+    }
+}
+
+TEST_F(ServerObject, VersionIsAStringResultReadAsMethodOrProperty)
+{
+    for (WORD flags : {WORD(DISPATCH_METHOD), WORD(DISPATCH_PROPERTYGET)}) {
+        VARIANT result;
+        VariantInit(&result);
+        EXPECT_EQ(invoke(server_, 900, {}, &result, flags), S_OK);
+        ASSERT_EQ(V_VT(&result), VT_BSTR);
+        EXPECT_STREQ(V_BSTR(&result), L"1.04");
+        VariantClear(&result);
+    }
+    VARIANT number = integer(42); // converted in place to the string type first
+    EXPECT_EQ(invoke(server_, 900, {}, &number), S_OK);
+    ASSERT_EQ(V_VT(&number), VT_BSTR);
+    EXPECT_STREQ(V_BSTR(&number), L"1.04");
+    VariantClear(&number);
+}
+
+TEST_F(ServerObject, LeavesAResultThatCannotTakeAStringAsPassed)
+{
+    SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, 2);
+    VARIANT result;
+    VariantInit(&result);
+    V_VT(&result) = VT_ARRAY | VT_I4;
+    V_ARRAY(&result) = array;
+    EXPECT_EQ(invoke(server_, 900, {}, &result), S_OK);
+    EXPECT_EQ(V_VT(&result), VT_ARRAY | VT_I4);
+    EXPECT_EQ(V_ARRAY(&result), array);
+    VariantClear(&result);
+}
+
+TEST_F(ServerObject, SurvivesCallsWithoutResultOrParameters)
+{
+    EXPECT_EQ(invoke(server_, 900, {}, nullptr), S_OK);
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(server_->Invoke(900, IID_NULL, 0, DISPATCH_METHOD, nullptr, &result, nullptr, nullptr), S_OK);
+    EXPECT_EQ(V_VT(&result), VT_BSTR);
+    VariantClear(&result);
+    EXPECT_EQ(server_->Invoke(100, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr), S_OK);
+}
+
+TEST_F(ServerObject, BeepTakesNoArgumentsOrTwoIntegers)
+{
+    VARIANT ignored;
+    VariantInit(&ignored);
+    EXPECT_EQ(invoke(server_, 100, {}, &ignored), S_OK);
+    EXPECT_EQ(invoke(server_, 100, {integer(1), integer(440)}, &ignored), S_OK);
+    VARIANT real;
+    VariantInit(&real);
+    V_VT(&real) = VT_R8;
+    V_R8(&real) = 440.0;
+    EXPECT_EQ(invoke(server_, 100, {real, real}, &ignored), S_OK);
+    EXPECT_EQ(V_VT(&ignored), VT_EMPTY) << "beep has no result";
+}
+
+TEST(ServerThreads, ObjectsInSeparateApartmentsWorkAtOnce)
+{
+    ModuleFixture::SetUpTestSuite();
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&failures] {
+            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            for (int i = 0; i < 300; ++i) {
+                IDispatch* server = ModuleFixture::createServer();
+                VARIANT result;
+                VariantInit(&result);
+                if (!server || invoke(server, 900, {}, &result) != S_OK || V_VT(&result) != VT_BSTR ||
+                    wcscmp(V_BSTR(&result), L"1.04") != 0)
+                    ++failures;
+                VariantClear(&result);
+                if (server) {
+                    server->AddRef();
+                    server->Release();
+                    server->Release();
+                }
+            }
+            CoUninitialize();
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(ModuleFixture::canUnloadNow(), S_OK);
+}
