@@ -13,6 +13,7 @@
 
 #include "identity.h"
 #include "module_fixture.h"
+#include "run_program.h"
 
 namespace {
 
@@ -331,5 +332,60 @@ TEST(ServerThreads, ObjectsInSeparateApartmentsWorkAtOnce)
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(ModuleFixture::canUnloadNow(), S_OK);
+}
+
+namespace {
+
+std::wstring besideThisProgram(const wchar_t* file)
+{
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring directory(path, length);
+    return directory.substr(0, directory.find_last_of(L"\\/") + 1) + file;
+}
+
+// Registers the module beside this program for the test's duration.
+class Installed {
+public:
+    Installed() : setup_(besideThisProgram(L"vexa-setup.exe"))
+    {
+        result = runProgram(setup_, L"install --machine");
+    }
+    ~Installed() { runProgram(setup_, L"uninstall --machine"); }
+    ProgramResult result;
+
+private:
+    std::wstring setup_;
+};
+
+} // namespace
+
+TEST(ServerRegistered, IsCreatedByNameThroughTheComponentRuntime)
+{
+    ModuleFixture::SetUpTestSuite();
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    {
+        Installed installed;
+        ASSERT_EQ(installed.result.exitCode, 0u) << installed.result.errors;
+        CLSID classId{};
+        ASSERT_EQ(CLSIDFromProgID(kServerProgId, &classId), S_OK);
+        EXPECT_TRUE(IsEqualCLSID(classId, kServerClassId));
+        IDispatch* server = nullptr;
+        ASSERT_EQ(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                   reinterpret_cast<void**>(&server)),
+                  S_OK);
+        LPOLESTR name = const_cast<LPOLESTR>(L"version");
+        DISPID id = 0;
+        EXPECT_EQ(server->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+        VARIANT result;
+        VariantInit(&result);
+        EXPECT_EQ(invoke(server, id, {}, &result), S_OK);
+        ASSERT_EQ(V_VT(&result), VT_BSTR);
+        EXPECT_STREQ(V_BSTR(&result), L"1.04");
+        VariantClear(&result);
+        server->Release();
+    }
+    CoUninitialize();
     EXPECT_EQ(ModuleFixture::canUnloadNow(), S_OK);
 }

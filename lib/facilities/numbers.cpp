@@ -1,0 +1,171 @@
+#include "numbers.h"
+
+#include <cstring>
+
+#include "charset.h"
+#include "messages.h"
+#include "strings.h"
+#include "wording.h"
+
+namespace {
+
+// "cannot analyze '%s' as a number"; Japanese: "cannot interpret <<%s>> as a number".
+constexpr const char* kCannotAnalyzeJ =
+    "\x81u%s\x81v\x82\xF0\x90\x94\x92l\x82\xC6\x82\xB5\x82\xC4\x89\xF0\x8E\xDF\x82\xC5\x82\xAB\x82\xDC\x82\xB9"
+    "\x82\xF1";
+
+// Digits beyond this are an overflow; keeping the magnitude there leaves room in 64
+// bits for the largest unit.
+constexpr uint64_t kMaxMagnitude = 0xFFFFFFFFull;
+
+void reportUnreadable(const char* text, const char* end)
+{
+    const LString shown(text, int32_t(end - text));
+    message(kMsgGeneralError, localized("cannot analyze '%s' as a number", kCannotAnalyzeJ), shown.data());
+}
+
+int digitValue(char c, unsigned base)
+{
+    int value = 99;
+    if (c >= '0' && c <= '9')
+        value = c - '0';
+    else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+        value = (c | 0x20) - 'a' + 10;
+    return value < int(base) ? value : -1;
+}
+
+// Sign, base prefix, leading zeros, grouping and digits of [text, end), then the
+// unit and the upper-bound adjustment, reported and saturated when out of range.
+int32_t convert(const char* text, const char* end, int64_t unit, bool upperBound)
+{
+    const char* p = text;
+    const bool negative = p < end && *p == '-';
+    if (negative)
+        ++p;
+    unsigned base = 10;
+    if (end - p >= 2 && p[0] == '0') {
+        const char letter = char(p[1] | 0x20);
+        base = letter == 'x' ? 16 : letter == 'n' ? 2 : 10;
+        if (letter == 'x' || letter == 'j' || letter == 'n')
+            p += 2;
+    }
+    while (end - p >= 2 && *p == '0')
+        ++p; // a lone "0" stays
+    const char* const shown = p;
+
+    uint64_t magnitude = 0;
+    bool tooLarge = false;
+    for (; p < end; ++p) {
+        if (*p == ',')
+            continue;
+        const int digit = digitValue(*p, base);
+        if (digit < 0)
+            break;
+        magnitude = magnitude * base + unsigned(digit);
+        if (magnitude > kMaxMagnitude) {
+            magnitude = kMaxMagnitude + 1;
+            tooLarge = true;
+        }
+    }
+    const bool leftover = p < end;
+    if (leftover)
+        reportUnreadable(shown, end);
+
+    int64_t value = (negative ? -int64_t(magnitude) : int64_t(magnitude)) * unit;
+    if (upperBound)
+        value += unit - 1;
+    if (tooLarge || value > INT32_MAX || value < INT32_MIN) {
+        if (!leftover)
+            reportUnreadable(shown, end);
+        return negative ? INT32_MIN : INT32_MAX;
+    }
+    return int32_t(value);
+}
+
+} // namespace
+
+int32_t textToNum(const char* text, bool upperBound)
+{
+    if (!text)
+        return 0;
+    const char* end = text + strlen(text);
+    int64_t unit = 1;
+    // The last byte is a unit letter only when it is not the trail byte of a
+    // double-byte character.
+    if (end > text && !(end - text >= 2 && isLeadByteAt(text, int32_t(end - text - 2)))) {
+        switch (end[-1] | 0x20) {
+        case 'k': unit = 1024; break;
+        case 'm': unit = 1048576; break;
+        case 'g': unit = 1073741824; break;
+        default: break;
+        }
+        if (unit > 1)
+            --end;
+    }
+    return convert(text, end, unit, upperBound);
+}
+
+int32_t textToPlainNum(const char* text)
+{
+    if (!text)
+        return 0;
+    return convert(text, text + strlen(text), 1, false);
+}
+
+namespace {
+
+void storeField(const LString& field, LPtrArray& fields, bool trim)
+{
+    const char* begin = field.data();
+    const char* end = begin + field.length();
+    if (trim) {
+        while (begin < end && *begin == ' ')
+            ++begin;
+        while (end > begin && end[-1] == ' ')
+            --end;
+    }
+    char* copy = new char[size_t(end - begin) + 1];
+    memcpy(copy, begin, size_t(end - begin));
+    copy[end - begin] = '\0';
+    fields.add(copy);
+}
+
+} // namespace
+
+int32_t splitText(const char* text, LPtrArray& fields, char separator, int mode, bool trim)
+{
+    if (!text)
+        return 0;
+    LString field;
+    int32_t cuts = 0;
+    int32_t i = 0;
+    while (text[i]) {
+        if (isLeadByte(uint8_t(text[i])) && text[i + 1]) {
+            field.append(text + i, 2);
+            i += 2;
+        } else if (text[i] != separator) {
+            field.appendChar(text[i++]);
+        } else if (mode == kSplitDoubling && text[i + 1] == separator) {
+            field.appendChar(separator);
+            i += 2;
+        } else {
+            storeField(field, fields, trim);
+            field.clear();
+            ++cuts;
+            ++i;
+            if (mode == kSplitRuns)
+                while (text[i] == separator)
+                    ++i;
+        }
+    }
+    if (field.length() > 0)
+        storeField(field, fields, trim);
+    return cuts;
+}
+
+void deleteTexts(LPtrArray& texts)
+{
+    for (int32_t i = 0; i < texts.count(); ++i)
+        delete[] static_cast<char*>(texts[i]);
+    texts.clear();
+}
