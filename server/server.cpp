@@ -8,12 +8,6 @@ namespace {
 
 LONG liveServers = 0;
 
-// The client's arguments are in reverse order: the first one it wrote is last.
-VARIANT* argumentAt(VARIANT* arguments, UINT count, UINT clientIndex)
-{
-    return &arguments[count - 1 - clientIndex];
-}
-
 } // namespace
 
 LONG liveServerCount() { return InterlockedCompareExchange(&liveServers, 0, 0); }
@@ -101,8 +95,32 @@ HRESULT STDMETHODCALLTYPE TServer::Invoke(DISPID id, REFIID, LCID, WORD, DISPPAR
 // false when the module has no slot for it.
 bool TServer::dispatch(DISPID id, UINT argumentCount, VARIANT* arguments, VARIANT* result)
 {
+    // Methods that take no argument, or an optional one, get a null array without.
+    VARIANT* given = argumentCount ? arguments : nullptr;
     switch (id) {
-    case 100: beep(argumentCount ? arguments : nullptr); return true;
+    case 100: beep(given); return true;
+    case 200: click(given); return true;
+    case 201: dblClick(given); return true;
+    case 210: setMousePos(arguments); return true;
+    case 211: moveMouse(arguments); return true;
+    case 220: getMousePosX(result); return true;
+    case 221: getMousePosY(result); return true;
+    case 222: getMouseCursor(result); return true;
+    case 223: getSystemCursor(arguments, result); return true;
+    case 400: getActiveWindow(result); return true;
+    case 401: getForegroundWindow(result); return true;
+    case 410: setActiveWindow(arguments, result); return true;
+    case 411: setForegroundWindow(arguments, result); return true;
+    case 420: getWindowPosX(arguments, result); return true;
+    case 421: getWindowPosY(arguments, result); return true;
+    case 422: setWindowPos(arguments); return true;
+    case 430: getWindowSizeX(arguments, result); return true;
+    case 431: getWindowSizeY(arguments, result); return true;
+    case 432: setWindowSize(arguments); return true;
+    case 440: getWindowText(arguments, result); return true;
+    case 450: findWindow(arguments, result); return true;
+    case 451: windowFromPoint(0, arguments, result); return true;
+    case 452: windowFromPoint(1, arguments, result); return true;
     case 900: version(result); return true;
     default: return false;
     }

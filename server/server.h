@@ -28,10 +28,35 @@ public:
     // Script methods. Arguments arrive as the client's rgvarg array: in reverse
     // order, element 0 holding the last argument.
     virtual HRESULT beep(VARIANT* arguments);
+    virtual HRESULT click(VARIANT* arguments);
+    virtual HRESULT dblClick(VARIANT* arguments);
+    virtual HRESULT setMousePos(VARIANT* arguments);
+    virtual HRESULT moveMouse(VARIANT* arguments);
+    virtual HRESULT getMousePosX(VARIANT* result);
+    virtual HRESULT getMousePosY(VARIANT* result);
+    virtual HRESULT getMouseCursor(VARIANT* result);
+    virtual HRESULT getSystemCursor(VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getActiveWindow(VARIANT* result);
+    virtual HRESULT getForegroundWindow(VARIANT* result);
+    virtual HRESULT setActiveWindow(VARIANT* arguments, VARIANT* result);
+    virtual HRESULT setForegroundWindow(VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getWindowPosX(VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getWindowPosY(VARIANT* arguments, VARIANT* result);
+    virtual HRESULT setWindowPos(VARIANT* arguments);
+    virtual HRESULT getWindowSizeX(VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getWindowSizeY(VARIANT* arguments, VARIANT* result);
+    virtual HRESULT setWindowSize(VARIANT* arguments);
+    virtual HRESULT getWindowText(VARIANT* arguments, VARIANT* result);
+    virtual HRESULT findWindow(VARIANT* arguments, VARIANT* result);
+    // Mode 0: topmost visible top-level window at the point; 1: as WindowFromPoint.
+    virtual HRESULT windowFromPoint(int mode, VARIANT* arguments, VARIANT* result);
     virtual HRESULT version(VARIANT* result);
 
 private:
     bool dispatch(DISPID id, UINT argumentCount, VARIANT* arguments, VARIANT* result);
+    HRESULT doClick(bool isDouble, VARIANT* arguments);
+    // One of the four rectangle readers: which value of the rectangle it answers.
+    HRESULT readWindowRect(VARIANT* arguments, VARIANT* result, LONG (*pick)(const RECT&));
 
     LONG refCount_ = 0;
 };

@@ -8,6 +8,18 @@
 
 #include "strings.h"
 
+// The client's arguments arrive in reverse order: its first argument is the last
+// element of the array.
+inline VARIANT* argumentAt(VARIANT* arguments, UINT count, UINT clientIndex)
+{
+    return &arguments[count - 1 - clientIndex];
+}
+
+// Window and cursor handles cross the automation boundary as signed 32-bit
+// integers; on x64 they are sign-extended on the way back, as the system does.
+inline int32_t handleToInt(const void* handle) { return int32_t(reinterpret_cast<intptr_t>(handle)); }
+inline HWND intToWindow(int32_t value) { return reinterpret_cast<HWND>(intptr_t(value)); }
+
 // Reads a VT_I4, VT_I2 or VT_UI1 value, also through a reference (VT_BYREF, or a
 // VT_BYREF|VT_VARIANT holding one); anything else is DISP_E_BADVARTYPE with
 // nothing written.

@@ -66,5 +66,6 @@ IDispatch* ModuleFixture::createServer()
 
 bool methodIsBuilt(DISPID id)
 {
-    return id == 100 || id == 900;
+    // Keystrokes and the clipboard are not in this build yet.
+    return id != 290 && id != 300 && id != 301;
 }

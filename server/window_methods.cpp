@@ -1,0 +1,213 @@
+// Window methods: thin layers over the window manager's queries and placement.
+#include "window_methods.h"
+
+#include "charset.h"
+#include "server.h"
+#include "variants.h"
+
+namespace {
+
+// Bounds the top-level search should the Z order keep changing under it.
+constexpr int kMostTopLevelWindows = 100000;
+constexpr int kTitleBufferBytes = 4096;
+
+// The rectangle as SetWindowPos takes it: a child window is placed in its
+// parent's client coordinates, a top-level window on the screen.
+POINT placementOrigin(HWND window, const RECT& screenRect)
+{
+    POINT origin{screenRect.left, screenRect.top};
+    if (hasWindowStyle(window, WS_CHILD))
+        ScreenToClient(GetAncestor(window, GA_PARENT), &origin);
+    return origin;
+}
+
+POINT toPlacement(HWND window, int32_t screenX, int32_t screenY)
+{
+    POINT point{screenX, screenY};
+    if (hasWindowStyle(window, WS_CHILD))
+        ScreenToClient(GetAncestor(window, GA_PARENT), &point);
+    return point;
+}
+
+LONG rectLeft(const RECT& rect) { return rect.left; }
+LONG rectTop(const RECT& rect) { return rect.top; }
+LONG rectWidth(const RECT& rect) { return rect.right - rect.left; }
+LONG rectHeight(const RECT& rect) { return rect.bottom - rect.top; }
+
+// Reads a window argument; null and S_OK when it names no window.
+HRESULT windowArgument(VARIANT* argument, HWND* window)
+{
+    int32_t handle = 0;
+    const HRESULT converted = varToInt(argument, &handle);
+    *window = SUCCEEDED(converted) ? existingWindow(handle) : nullptr;
+    return converted;
+}
+
+} // namespace
+
+bool hasWindowStyle(HWND window, DWORD mask)
+{
+    WINDOWINFO info{};
+    info.cbSize = sizeof info;
+    return GetWindowInfo(window, &info) && (info.dwStyle & mask) != 0;
+}
+
+HWND existingWindow(int32_t handle)
+{
+    // 0 would name the desktop to some calls (and a title to GetWindowTextA under Wine).
+    const HWND window = intToWindow(handle);
+    return handle != 0 && IsWindow(window) ? window : nullptr;
+}
+
+HWND windowAtPoint(int mode, int32_t x, int32_t y)
+{
+    if (mode != 0)
+        return WindowFromPoint(POINT{x, y});
+    const HWND first = FindWindowExA(nullptr, nullptr, nullptr, nullptr);
+    HWND current = first;
+    for (int i = 0; current && i < kMostTopLevelWindows; ++i) {
+        RECT rect;
+        if (GetWindowRect(current, &rect) && rect.left <= x && x <= rect.right && rect.top <= y &&
+            y <= rect.bottom && hasWindowStyle(current, WS_VISIBLE))
+            return current;
+        current = FindWindowExA(nullptr, current, nullptr, nullptr);
+        if (current == first)
+            break;
+    }
+    return nullptr;
+}
+
+HRESULT TServer::getActiveWindow(VARIANT* result)
+{
+    return setIntResult(result, handleToInt(GetActiveWindow()));
+}
+
+HRESULT TServer::getForegroundWindow(VARIANT* result)
+{
+    return setIntResult(result, handleToInt(GetForegroundWindow()));
+}
+
+HRESULT TServer::setActiveWindow(VARIANT* arguments, VARIANT* result)
+{
+    int32_t handle = 0;
+    const HRESULT converted = varToInt(argumentAt(arguments, 1, 0), &handle);
+    if (FAILED(converted))
+        return converted;
+    return setIntResult(result, handleToInt(SetActiveWindow(intToWindow(handle))));
+}
+
+HRESULT TServer::setForegroundWindow(VARIANT* arguments, VARIANT* result)
+{
+    int32_t handle = 0;
+    const HRESULT converted = varToInt(argumentAt(arguments, 1, 0), &handle);
+    if (FAILED(converted))
+        return converted;
+    const HWND window = existingWindow(handle);
+    return setIntResult(result, window && SetForegroundWindow(window) ? 1 : 0);
+}
+
+HRESULT TServer::readWindowRect(VARIANT* arguments, VARIANT* result, LONG (*pick)(const RECT&))
+{
+    HWND window = nullptr;
+    const HRESULT converted = windowArgument(argumentAt(arguments, 1, 0), &window);
+    if (FAILED(converted))
+        return converted;
+    RECT rect;
+    if (!window || !GetWindowRect(window, &rect))
+        return S_OK;
+    return setIntResult(result, pick(rect));
+}
+
+HRESULT TServer::getWindowPosX(VARIANT* arguments, VARIANT* result)
+{
+    return readWindowRect(arguments, result, rectLeft);
+}
+
+HRESULT TServer::getWindowPosY(VARIANT* arguments, VARIANT* result)
+{
+    return readWindowRect(arguments, result, rectTop);
+}
+
+HRESULT TServer::getWindowSizeX(VARIANT* arguments, VARIANT* result)
+{
+    return readWindowRect(arguments, result, rectWidth);
+}
+
+HRESULT TServer::getWindowSizeY(VARIANT* arguments, VARIANT* result)
+{
+    return readWindowRect(arguments, result, rectHeight);
+}
+
+HRESULT TServer::setWindowPos(VARIANT* arguments)
+{
+    HWND window = nullptr;
+    int32_t x = 0, y = 0;
+    HRESULT converted = windowArgument(argumentAt(arguments, 3, 0), &window);
+    if (SUCCEEDED(converted))
+        converted = varToInt(argumentAt(arguments, 3, 1), &x);
+    if (SUCCEEDED(converted))
+        converted = varToInt(argumentAt(arguments, 3, 2), &y);
+    if (FAILED(converted))
+        return converted;
+    RECT rect;
+    if (!window || !GetWindowRect(window, &rect))
+        return S_OK;
+    const POINT origin = toPlacement(window, x, y);
+    SetWindowPos(window, nullptr, origin.x, origin.y, rectWidth(rect), rectHeight(rect), 0);
+    return S_OK;
+}
+
+HRESULT TServer::setWindowSize(VARIANT* arguments)
+{
+    HWND window = nullptr;
+    int32_t width = 0, height = 0;
+    HRESULT converted = windowArgument(argumentAt(arguments, 3, 0), &window);
+    if (SUCCEEDED(converted))
+        converted = varToInt(argumentAt(arguments, 3, 1), &width);
+    if (SUCCEEDED(converted))
+        converted = varToInt(argumentAt(arguments, 3, 2), &height);
+    if (FAILED(converted))
+        return converted;
+    RECT rect;
+    if (!window || !GetWindowRect(window, &rect))
+        return S_OK;
+    const POINT origin = placementOrigin(window, rect);
+    SetWindowPos(window, nullptr, origin.x, origin.y, width, height, 0);
+    return S_OK;
+}
+
+HRESULT TServer::getWindowText(VARIANT* arguments, VARIANT* result)
+{
+    HWND window = nullptr;
+    const HRESULT converted = windowArgument(argumentAt(arguments, 1, 0), &window);
+    if (FAILED(converted))
+        return converted;
+    char title[kTitleBufferBytes];
+    const int length = window ? GetWindowTextA(window, title, sizeof title) : 0;
+    if (length <= 0)
+        return S_OK;
+    LWString wide;
+    appendNarrow(wide, title, length);
+    return setStrResult(result, wide.data());
+}
+
+HRESULT TServer::findWindow(VARIANT* arguments, VARIANT* result)
+{
+    LWString title;
+    const HRESULT converted = varToStr(argumentAt(arguments, 1, 0), title);
+    if (FAILED(converted))
+        return converted;
+    const LString narrowTitle = narrowFromWide(title);
+    return setIntResult(result, handleToInt(FindWindowA(nullptr, narrowTitle.data())));
+}
+
+HRESULT TServer::windowFromPoint(int mode, VARIANT* arguments, VARIANT* result)
+{
+    int32_t x = 0, y = 0;
+    HRESULT converted = varToInt(argumentAt(arguments, 2, 0), &x);
+    if (SUCCEEDED(converted))
+        converted = varToInt(argumentAt(arguments, 2, 1), &y);
+    if (FAILED(converted))
+        return converted;
+    return setIntResult(result, handleToInt(windowAtPoint(mode, x, y)));
+}
