@@ -107,6 +107,9 @@ bool TServer::dispatch(DISPID id, UINT argumentCount, VARIANT* arguments, VARIAN
     case 221: getMousePosY(result); return true;
     case 222: getMouseCursor(result); return true;
     case 223: getSystemCursor(arguments, result); return true;
+    case 290: sendKeys(argumentCount, arguments); return true;
+    case 300: getClipboard(result); return true;
+    case 301: setClipboard(arguments); return true;
     case 400: getActiveWindow(result); return true;
     case 401: getForegroundWindow(result); return true;
     case 410: setActiveWindow(arguments, result); return true;

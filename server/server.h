@@ -36,6 +36,9 @@ public:
     virtual HRESULT getMousePosY(VARIANT* result);
     virtual HRESULT getMouseCursor(VARIANT* result);
     virtual HRESULT getSystemCursor(VARIANT* arguments, VARIANT* result);
+    virtual HRESULT sendKeys(UINT argumentCount, VARIANT* arguments);
+    virtual HRESULT getClipboard(VARIANT* result);
+    virtual HRESULT setClipboard(VARIANT* arguments);
     virtual HRESULT getActiveWindow(VARIANT* result);
     virtual HRESULT getForegroundWindow(VARIANT* result);
     virtual HRESULT setActiveWindow(VARIANT* arguments, VARIANT* result);

@@ -36,7 +36,8 @@ int digitValue(char c, unsigned base)
 
 // Sign, base prefix, leading zeros, grouping and digits of [text, end), then the
 // unit and the upper-bound adjustment, reported and saturated when out of range.
-int32_t convert(const char* text, const char* end, int64_t unit, bool upperBound)
+// Reports name the text up to textEnd, the unit letter included, as it was typed.
+int32_t convert(const char* text, const char* end, const char* textEnd, int64_t unit, bool upperBound)
 {
     const char* p = text;
     const bool negative = p < end && *p == '-';
@@ -69,14 +70,14 @@ int32_t convert(const char* text, const char* end, int64_t unit, bool upperBound
     }
     const bool leftover = p < end;
     if (leftover)
-        reportUnreadable(shown, end);
+        reportUnreadable(shown, textEnd);
 
     int64_t value = (negative ? -int64_t(magnitude) : int64_t(magnitude)) * unit;
     if (upperBound)
         value += unit - 1;
     if (tooLarge || value > INT32_MAX || value < INT32_MIN) {
         if (!leftover)
-            reportUnreadable(shown, end);
+            reportUnreadable(shown, textEnd);
         return negative ? INT32_MIN : INT32_MAX;
     }
     return int32_t(value);
@@ -88,7 +89,8 @@ int32_t textToNum(const char* text, bool upperBound)
 {
     if (!text)
         return 0;
-    const char* end = text + strlen(text);
+    const char* const textEnd = text + strlen(text);
+    const char* end = textEnd;
     int64_t unit = 1;
     // The last byte is a unit letter only when it is not the trail byte of a
     // double-byte character.
@@ -102,14 +104,15 @@ int32_t textToNum(const char* text, bool upperBound)
         if (unit > 1)
             --end;
     }
-    return convert(text, end, unit, upperBound);
+    return convert(text, end, textEnd, unit, upperBound);
 }
 
 int32_t textToPlainNum(const char* text)
 {
     if (!text)
         return 0;
-    return convert(text, text + strlen(text), 1, false);
+    const char* const end = text + strlen(text);
+    return convert(text, end, end, 1, false);
 }
 
 namespace {

@@ -11,8 +11,8 @@
 // "0n" (binary) in either case, then digits in which "," is ignored ("1,000").
 // As an upper bound the value covers its whole unit: "2k" is 3071 (2048 as a lower
 // bound). Characters left over after the digits are reported (error 15000, "cannot
-// analyze '%s' as a number" with the text after the sign, the prefix and the
-// leading zeros) and the value read before them is used.
+// analyze '%s' as a number" naming the text after the sign, the prefix and the
+// leading zeros, unit letter included) and the value read before them is used.
 // A value beyond the signed 32-bit range, whether from too many digits or from the
 // unit, is reported with the same message and saturates: INT32_MAX for a positive
 // value, INT32_MIN for a negative one. A null or empty text is 0.
