@@ -34,14 +34,6 @@ uint64_t unitsOf(const FILETIME& fileTime)
 
 WORD wordOrInvalid(int64_t value) { return value < 0 || value > 0xFFFF ? kInvalidField : WORD(value); }
 
-// The texts splitText hands out, freed on every path.
-struct Fields {
-    LPtrArray texts;
-    ~Fields() { deleteTexts(texts); }
-    int32_t count() const { return texts.count(); }
-    const char* operator[](int32_t i) const { return static_cast<const char*>(texts[i]); }
-};
-
 class FileHandle {
 public:
     explicit FileHandle(HANDLE handle) : handle_(handle) {}
@@ -379,8 +371,8 @@ bool FParseDateTimeFields(const char* text, bool endOfPeriod, tm& fields)
 {
     if (!text)
         text = "";
-    Fields parts;
-    splitText(text, parts.texts, '.', kSplitEach);
+    LFieldList parts;
+    splitText(text, parts, '.', kSplitEach);
     if (parts.count() >= 3) {
         message(kMsgGeneralError, "too many separator '.' in '%s'", text);
         return false;
@@ -389,7 +381,7 @@ bool FParseDateTimeFields(const char* text, bool endOfPeriod, tm& fields)
     localFields(FNow(), today);
     fields = tm{};
 
-    const char* date = parts.count() >= 1 ? parts[0] : "";
+    const char* date = parts.count() >= 1 ? parts.field(0) : "";
     if (!*date) {
         fields.tm_year = today.tm_year;
         fields.tm_mon = today.tm_mon;
@@ -409,7 +401,7 @@ bool FParseDateTimeFields(const char* text, bool endOfPeriod, tm& fields)
                     date);
     }
 
-    const char* time = parts.count() >= 2 ? parts[1] : "";
+    const char* time = parts.count() >= 2 ? parts.field(1) : "";
     int32_t t = endOfPeriod ? 235959 : 0;
     if (*time) {
         t = textToPlainNum(time);
@@ -443,15 +435,15 @@ bool FTextToSystemTime(const char* text, bool endOfPeriod, SYSTEMTIME& systemTim
         return false;
     };
 
-    Fields parts;
-    splitText(text, parts.texts, '.', kSplitEach);
+    LFieldList parts;
+    splitText(text, parts, '.', kSplitEach);
     if (parts.count() >= 3)
         return malformed();
     const char* dateText = "";
     const char* timeText = "";
     if (parts.count() == 2) {
-        dateText = parts[0];
-        timeText = parts[1];
+        dateText = parts.field(0);
+        timeText = parts.field(1);
     } else if (strchr(text, '/')) {
         dateText = text;
     } else if (strchr(text, ':')) {
@@ -461,32 +453,32 @@ bool FTextToSystemTime(const char* text, bool endOfPeriod, SYSTEMTIME& systemTim
     }
 
     if (*dateText) {
-        Fields date;
-        splitText(dateText, date.texts, '/', kSplitEach);
+        LFieldList date;
+        splitText(dateText, date, '/', kSplitEach);
         if (date.count() != 2 && date.count() != 3)
             return malformed();
         int32_t next = 0;
         if (date.count() == 3) {
-            int32_t year = textToPlainNum(date[next++]);
+            int32_t year = textToPlainNum(date.field(next++));
             if (year >= 0 && year < 100)
                 year += year < 50 ? 2000 : 1900;
             systemTime.wYear = wordOrInvalid(year);
         }
-        systemTime.wMonth = wordOrInvalid(textToPlainNum(date[next++]));
-        systemTime.wDay = wordOrInvalid(textToPlainNum(date[next]));
+        systemTime.wMonth = wordOrInvalid(textToPlainNum(date.field(next++)));
+        systemTime.wDay = wordOrInvalid(textToPlainNum(date.field(next)));
     }
 
     systemTime.wHour = endOfPeriod ? 23 : 0;
     systemTime.wMinute = systemTime.wSecond = endOfPeriod ? 59 : 0;
     if (*timeText) {
-        Fields clock;
-        splitText(timeText, clock.texts, ':', kSplitEach);
+        LFieldList clock;
+        splitText(timeText, clock, ':', kSplitEach);
         if (clock.count() != 2 && clock.count() != 3)
             return malformed();
-        systemTime.wHour = wordOrInvalid(textToPlainNum(clock[0]));
-        systemTime.wMinute = wordOrInvalid(textToPlainNum(clock[1]));
+        systemTime.wHour = wordOrInvalid(textToPlainNum(clock.field(0)));
+        systemTime.wMinute = wordOrInvalid(textToPlainNum(clock.field(1)));
         if (clock.count() == 3)
-            systemTime.wSecond = wordOrInvalid(textToPlainNum(clock[2]));
+            systemTime.wSecond = wordOrInvalid(textToPlainNum(clock.field(2)));
     }
     systemTime.wMilliseconds = endOfPeriod ? 99 : 0;
     if (!FValidSystemTime(systemTime))

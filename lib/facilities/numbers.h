@@ -40,3 +40,13 @@ int32_t splitText(const char* text, LPtrArray& fields, char separator, int mode,
 
 // Frees the texts that splitText appended and empties the array.
 void deleteTexts(LPtrArray& texts);
+
+// An array that owns the fields splitText appends to it.
+class LFieldList : public LPtrArray {
+public:
+    LFieldList() = default;
+    ~LFieldList() { deleteTexts(*this); }
+    LFieldList(const LFieldList&) = delete;
+    LFieldList& operator=(const LFieldList&) = delete;
+    const char* field(int32_t i) const { return static_cast<const char*>((*this)[i]); }
+};

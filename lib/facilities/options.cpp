@@ -37,20 +37,12 @@ bool sameNameByte(char a, char b)
     return a == b || (isAsciiLetter(a) && isAsciiLetter(b) && (a | 0x20) == (b | 0x20));
 }
 
-// The texts splitText hands out, freed on every path.
-struct Items {
-    LPtrArray texts;
-    ~Items() { deleteTexts(texts); }
-    int32_t count() const { return texts.count(); }
-    const char* operator[](int32_t i) const { return static_cast<const char*>(texts[i]); }
-};
-
 void appendNumbers(const char* value, LIntArray& list)
 {
-    Items items;
-    splitText(value, items.texts, ',', kSplitDoubling);
+    LFieldList items;
+    splitText(value, items, ',', kSplitDoubling);
     for (int32_t i = 0; i < items.count(); ++i) {
-        const char* item = items[i];
+        const char* item = items.field(i);
         // A leading "-" is a sign; a later one makes the item a range.
         const char* dash = item[0] ? strchr(item + 1, '-') : nullptr;
         if (!dash) {
@@ -75,18 +67,18 @@ void appendNumbers(const char* value, LIntArray& list)
 // Splits "a-b,c,d-" into LStrPair elements appended to pairs.
 void appendPairs(const char* value, LPtrArray& pairs)
 {
-    Items items;
-    splitText(value, items.texts, ',', kSplitDoubling);
+    LFieldList items;
+    splitText(value, items, ',', kSplitDoubling);
     for (int32_t i = 0; i < items.count(); ++i) {
-        Items parts;
-        const int32_t cuts = splitText(items[i], parts.texts, '-', kSplitDoubling);
+        LFieldList parts;
+        const int32_t cuts = splitText(items.field(i), parts, '-', kSplitDoubling);
         if (parts.count() == 0)
             continue;
         if (parts.count() > 2)
-            message(kMsgGeneralError, localized(kTooManySeparators, kTooManySeparatorsJ), items[i]);
+            message(kMsgGeneralError, localized(kTooManySeparators, kTooManySeparatorsJ), items.field(i));
         // "5" stands for 5-5, while "5-" leaves the upper end open.
-        const char* second = parts.count() >= 2 ? parts[1] : cuts == 0 ? parts[0] : "";
-        pairs.add(new LStrPair(parts[0], second));
+        const char* second = parts.count() >= 2 ? parts.field(1) : cuts == 0 ? parts.field(0) : "";
+        pairs.add(new LStrPair(parts.field(0), second));
     }
 }
 
