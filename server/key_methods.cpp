@@ -31,15 +31,15 @@ HWND focusWindow()
     return GetGUIThreadInfo(0, &info) ? info.hwndFocus : nullptr;
 }
 
-// The character a named key types: the escape names their prefix character, and
-// Enter and Tab the characters the system's key translation gives them, without
-// which {ENTER} would not start a new line in a text field. Other keys type none.
-WPARAM namedKeyCharacter(int32_t code)
+// The character a named key types: the escape names ("^", "+", "%") their own
+// character, and Enter and Tab the characters the system's key translation gives
+// them, without which {ENTER} would not start a new line in a text field. Other
+// keys type none. Decided by name: "%" and LEFT share the code 37.
+WPARAM namedKeyCharacter(const char* name, int32_t code)
 {
+    if (name[0] && !name[1] && (name[0] == '^' || name[0] == '+' || name[0] == '%'))
+        return WPARAM(code);
     switch (code) {
-    case '^':
-    case '+':
-    case '%': return WPARAM(code);
     case VK_RETURN: return '\r';
     case VK_TAB: return '\t';
     default: return 0;
@@ -119,9 +119,9 @@ private:
             ++close;
         if (!*close)
             return 0;
-        const LString name(read_ + 1, int32_t(close - read_ - 1));
+        name_.assign(read_ + 1, int32_t(close - read_ - 1));
         read_ = close + 1;
-        const LHashEntry* entry = keyNameTable() ? keyNameTable()->find(name.data()) : nullptr;
+        const LHashEntry* entry = keyNameTable() ? keyNameTable()->find(name_.data()) : nullptr;
         return entry ? entry->value : 0;
     }
 
@@ -159,7 +159,7 @@ private:
         }
         if (!send(WM_KEYDOWN, WPARAM(code), kPress))
             return false;
-        const WPARAM character = namedKeyCharacter(code);
+        const WPARAM character = namedKeyCharacter(name_.data(), code);
         if (character && !send(WM_CHAR, character, kPress))
             return false;
         return send(WM_KEYUP, WPARAM(code), kRelease);
@@ -203,6 +203,7 @@ private:
 
     HWND target_;
     const char* read_ = nullptr;
+    LString name_; // the last key name read
 };
 
 } // namespace
