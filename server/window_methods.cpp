@@ -87,22 +87,24 @@ HRESULT TServer::getForegroundWindow(VARIANT* result)
     return setIntResult(result, handleToInt(GetForegroundWindow()));
 }
 
+// The two activation setters answer 0, their failure value, for a handle that
+// names no window, without calling the system: SetActiveWindow(NULL) would
+// deactivate the caller's own window.
 HRESULT TServer::setActiveWindow(VARIANT* arguments, VARIANT* result)
 {
-    int32_t handle = 0;
-    const HRESULT converted = varToInt(argumentAt(arguments, 1, 0), &handle);
+    HWND window = nullptr;
+    const HRESULT converted = windowArgument(argumentAt(arguments, 1, 0), &window);
     if (FAILED(converted))
         return converted;
-    return setIntResult(result, handleToInt(SetActiveWindow(intToWindow(handle))));
+    return setIntResult(result, window ? handleToInt(SetActiveWindow(window)) : 0);
 }
 
 HRESULT TServer::setForegroundWindow(VARIANT* arguments, VARIANT* result)
 {
-    int32_t handle = 0;
-    const HRESULT converted = varToInt(argumentAt(arguments, 1, 0), &handle);
+    HWND window = nullptr;
+    const HRESULT converted = windowArgument(argumentAt(arguments, 1, 0), &window);
     if (FAILED(converted))
         return converted;
-    const HWND window = existingWindow(handle);
     return setIntResult(result, window && SetForegroundWindow(window) ? 1 : 0);
 }
 
