@@ -57,9 +57,7 @@ HRESULT TServer::doClick(bool isDouble, VARIANT* arguments)
 HRESULT TServer::setMousePos(VARIANT* arguments)
 {
     int32_t x = 0, y = 0;
-    HRESULT converted = varToInt(argumentAt(arguments, 2, 0), &x);
-    if (SUCCEEDED(converted))
-        converted = varToInt(argumentAt(arguments, 2, 1), &y);
+    const HRESULT converted = varsToInts(arguments, 2, {&x, &y});
     if (FAILED(converted))
         return converted;
     SetCursorPos(x, y);
@@ -72,9 +70,7 @@ HRESULT TServer::moveMouse(VARIANT* arguments)
     if (!GetCursorPos(&pointer))
         return S_OK;
     int32_t dx = 0, dy = 0;
-    HRESULT converted = varToInt(argumentAt(arguments, 2, 0), &dx);
-    if (SUCCEEDED(converted))
-        converted = varToInt(argumentAt(arguments, 2, 1), &dy);
+    const HRESULT converted = varsToInts(arguments, 2, {&dx, &dy});
     if (FAILED(converted))
         return converted;
     SetCursorPos(pointer.x + dx, pointer.y + dy);

@@ -135,6 +135,7 @@ HRESULT TServer::beep(VARIANT* arguments)
         MessageBeep(0xFFFFFFFF);
         return S_OK;
     }
+    // The duration is converted first.
     int32_t frequency = 0;
     int32_t duration = 0;
     HRESULT converted = varToInt(argumentAt(arguments, 2, 1), &duration);

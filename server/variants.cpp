@@ -43,6 +43,17 @@ HRESULT varToInt(const VARIANT* argument, int32_t* value)
     }
 }
 
+HRESULT varsToInts(VARIANT* arguments, UINT count, std::initializer_list<int32_t*> targets)
+{
+    UINT clientIndex = 0;
+    for (int32_t* target : targets) {
+        const HRESULT converted = varToInt(argumentAt(arguments, count, clientIndex++), target);
+        if (FAILED(converted))
+            return converted;
+    }
+    return S_OK;
+}
+
 HRESULT varToStr(const VARIANT* argument, LWString& text)
 {
     const VARIANT* v = lookThrough(argument);

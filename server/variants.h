@@ -5,6 +5,7 @@
 #include <oaidl.h>
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "strings.h"
 
@@ -24,6 +25,10 @@ inline HWND intToWindow(int32_t value) { return reinterpret_cast<HWND>(intptr_t(
 // VT_BYREF|VT_VARIANT holding one); anything else is DISP_E_BADVARTYPE with
 // nothing written.
 HRESULT varToInt(const VARIANT* argument, int32_t* value);
+// Converts the client's first arguments, in its order, into the targets with
+// varToInt; stops at the first refusal and returns it.
+HRESULT varsToInts(VARIANT* arguments, UINT count, std::initializer_list<int32_t*> targets);
+
 // Appends a VT_BSTR's text up to its first NUL, also through a reference; a null
 // BSTR appends nothing. Anything else is DISP_E_BADVARTYPE.
 HRESULT varToStr(const VARIANT* argument, LWString& text);

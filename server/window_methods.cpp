@@ -142,15 +142,11 @@ HRESULT TServer::getWindowSizeY(VARIANT* arguments, VARIANT* result)
 
 HRESULT TServer::setWindowPos(VARIANT* arguments)
 {
-    HWND window = nullptr;
-    int32_t x = 0, y = 0;
-    HRESULT converted = windowArgument(argumentAt(arguments, 3, 0), &window);
-    if (SUCCEEDED(converted))
-        converted = varToInt(argumentAt(arguments, 3, 1), &x);
-    if (SUCCEEDED(converted))
-        converted = varToInt(argumentAt(arguments, 3, 2), &y);
+    int32_t handle = 0, x = 0, y = 0;
+    const HRESULT converted = varsToInts(arguments, 3, {&handle, &x, &y});
     if (FAILED(converted))
         return converted;
+    const HWND window = existingWindow(handle);
     RECT rect;
     if (!window || !GetWindowRect(window, &rect))
         return S_OK;
@@ -161,15 +157,11 @@ HRESULT TServer::setWindowPos(VARIANT* arguments)
 
 HRESULT TServer::setWindowSize(VARIANT* arguments)
 {
-    HWND window = nullptr;
-    int32_t width = 0, height = 0;
-    HRESULT converted = windowArgument(argumentAt(arguments, 3, 0), &window);
-    if (SUCCEEDED(converted))
-        converted = varToInt(argumentAt(arguments, 3, 1), &width);
-    if (SUCCEEDED(converted))
-        converted = varToInt(argumentAt(arguments, 3, 2), &height);
+    int32_t handle = 0, width = 0, height = 0;
+    const HRESULT converted = varsToInts(arguments, 3, {&handle, &width, &height});
     if (FAILED(converted))
         return converted;
+    const HWND window = existingWindow(handle);
     RECT rect;
     if (!window || !GetWindowRect(window, &rect))
         return S_OK;
@@ -206,9 +198,7 @@ HRESULT TServer::findWindow(VARIANT* arguments, VARIANT* result)
 HRESULT TServer::windowFromPoint(int mode, VARIANT* arguments, VARIANT* result)
 {
     int32_t x = 0, y = 0;
-    HRESULT converted = varToInt(argumentAt(arguments, 2, 0), &x);
-    if (SUCCEEDED(converted))
-        converted = varToInt(argumentAt(arguments, 2, 1), &y);
+    const HRESULT converted = varsToInts(arguments, 2, {&x, &y});
     if (FAILED(converted))
         return converted;
     return setIntResult(result, handleToInt(windowAtPoint(mode, x, y)));
