@@ -8,6 +8,8 @@
 
 #include "../server/identity.h"
 #include "charset.h"
+#include "messages.h"
+#include "options.h"
 #include "module_image.h"
 #include "registration.h"
 
@@ -165,13 +167,20 @@ int wmain(int argc, wchar_t** argv)
         return usage(STD_OUTPUT_HANDLE, 0);
     if (command != L"install" && command != L"uninstall" && command != L"status")
         return usageError(L"unknown command '" + command + L"'");
-    Scope scope = Scope::CurrentUser;
+    // The library's option set reads "-name"; "--machine" is its switch "-machine".
+    // Only the "-" form is taken, and a value ("--machine:x") is a usage mistake.
+    int32_t machine = 0;
+    LOptionSet options;
+    if (command != L"status")
+        options.addSwitch("-machine", &machine, 1);
     for (int i = 2; i < argc; ++i) {
-        if (command != L"status" && std::wstring(argv[i]) == L"--machine")
-            scope = Scope::AllUsers;
-        else
+        LString argument;
+        wideToNarrow(argv[i], argument);
+        const int errorsBefore = messenger().errorCount();
+        if (argument[0] != '-' || !options.parse(argument.data()) || messenger().errorCount() != errorsBefore)
             return usageError(L"unknown option '" + std::wstring(argv[i]) + L"' for " + command);
     }
+    const Scope scope = machine ? Scope::AllUsers : Scope::CurrentUser;
     try {
         if (command == L"install")
             return install(scope);
