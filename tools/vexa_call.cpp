@@ -91,68 +91,22 @@ void printNarrow(const char* text)
     printLine(wide.data(), wide.length());
 }
 
-int digitOf(char c, int base)
-{
-    int value = 99;
-    if (c >= '0' && c <= '9')
-        value = c - '0';
-    else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')
-        value = (c | 0x20) - 'a' + 10;
-    return value < base ? value : -1;
-}
-
-// True when textToNum reads the whole text as a number without a complaint: the
-// same sign, prefix, digit, grouping and unit rules, at least one digit, and a
-// value within 32 bits. A hexadecimal text up to 0xFFFFFFFF is taken as the 32-bit
-// pattern, so that handles printed with -hex read back.
+// True when textToNum reads the whole text as a number without a complaint: at
+// least one digit, nothing left over, a value within 32 bits. A hexadecimal text up
+// to 0xFFFFFFFF is taken as the 32-bit pattern, so that handles printed with -hex
+// read back.
 bool readInteger(const char* text, int32_t& value)
 {
-    const char* p = text;
-    const char* end = text + strlen(text);
-    int64_t unit = 1;
-    if (end > p) {
-        switch (end[-1] | 0x20) {
-        case 'k': unit = 1024; break;
-        case 'm': unit = 1048576; break;
-        case 'g': unit = 1073741824; break;
-        default: break;
-        }
-        if (unit > 1)
-            --end;
-    }
-    const bool negative = p < end && *p == '-';
-    if (negative)
-        ++p;
-    int base = 10;
-    if (end - p >= 2 && p[0] == '0') {
-        const char letter = char(p[1] | 0x20);
-        if (letter == 'x' || letter == 'j' || letter == 'n') {
-            base = letter == 'x' ? 16 : letter == 'n' ? 2 : 10;
-            p += 2;
-        }
-    }
-    bool anyDigit = false;
-    int64_t magnitude = 0;
-    for (; p < end; ++p) {
-        if (*p == ',')
-            continue;
-        const int digit = digitOf(*p, base);
-        if (digit < 0)
-            return false;
-        anyDigit = true;
-        magnitude = magnitude * base + digit;
-        if (magnitude > 0xFFFFFFFFll)
-            return false;
-    }
-    if (!anyDigit)
+    const LNumberText number = parseNumberText(text);
+    if (!number.anyDigit || number.leftover || number.tooLarge)
         return false;
-    const int64_t signedValue = (negative ? -magnitude : magnitude) * unit;
+    const int64_t signedValue = number.value();
     if (signedValue >= INT32_MIN && signedValue <= INT32_MAX) {
-        value = textToNum(text);
+        value = int32_t(signedValue);
         return true;
     }
-    if (base == 16 && !negative && unit == 1) {
-        value = int32_t(uint32_t(magnitude));
+    if (number.base == 16 && !number.negative && number.unit == 1) {
+        value = int32_t(uint32_t(number.magnitude));
         return true;
     }
     return false;

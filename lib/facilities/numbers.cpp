@@ -34,77 +34,99 @@ int digitValue(char c, unsigned base)
     return value < int(base) ? value : -1;
 }
 
-// Sign, base prefix, leading zeros, grouping and digits of [text, end), then the
-// unit and the upper-bound adjustment, reported and saturated when out of range.
-// Reports name the text up to textEnd, the unit letter included, as it was typed.
-int32_t convert(const char* text, const char* end, const char* textEnd, int64_t unit, bool upperBound)
+// Sign, base prefix, leading zeros, grouping and digits of [text, end).
+LNumberText parseDigits(const char* text, const char* end, int64_t unit)
 {
+    LNumberText number;
+    number.unit = unit;
     const char* p = text;
-    const bool negative = p < end && *p == '-';
-    if (negative)
+    number.negative = p < end && *p == '-';
+    if (number.negative)
         ++p;
-    unsigned base = 10;
     if (end - p >= 2 && p[0] == '0') {
         const char letter = char(p[1] | 0x20);
-        base = letter == 'x' ? 16 : letter == 'n' ? 2 : 10;
+        number.base = letter == 'x' ? 16 : letter == 'n' ? 2 : 10;
         if (letter == 'x' || letter == 'j' || letter == 'n')
             p += 2;
     }
     while (end - p >= 2 && *p == '0')
         ++p; // a lone "0" stays
-    const char* const shown = p;
-
-    uint64_t magnitude = 0;
-    bool tooLarge = false;
+    number.shown = p;
     for (; p < end; ++p) {
         if (*p == ',')
             continue;
-        const int digit = digitValue(*p, base);
+        const int digit = digitValue(*p, number.base);
         if (digit < 0)
             break;
-        magnitude = magnitude * base + unsigned(digit);
-        if (magnitude > kMaxMagnitude) {
-            magnitude = kMaxMagnitude + 1;
-            tooLarge = true;
+        number.anyDigit = true;
+        number.magnitude = number.magnitude * number.base + unsigned(digit);
+        if (number.magnitude > kMaxMagnitude) {
+            number.magnitude = kMaxMagnitude + 1;
+            number.tooLarge = true;
         }
     }
-    const bool leftover = p < end;
-    if (leftover)
-        reportUnreadable(shown, textEnd);
-
-    int64_t value = (negative ? -int64_t(magnitude) : int64_t(magnitude)) * unit;
-    if (upperBound)
-        value += unit - 1;
-    if (tooLarge || value > INT32_MAX || value < INT32_MIN) {
-        if (!leftover)
-            reportUnreadable(shown, textEnd);
-        return negative ? INT32_MIN : INT32_MAX;
-    }
-    return int32_t(value);
+    number.leftover = p < end;
+    return number;
 }
 
-} // namespace
-
-int32_t textToNum(const char* text, bool upperBound)
+// The unit letter at the end of a text, when it is not the trail byte of a
+// double-byte character; *end moves before it.
+int64_t unitSuffix(const char* text, const char** end)
 {
-    if (!text)
-        return 0;
-    const char* const textEnd = text + strlen(text);
-    const char* end = textEnd;
-    int64_t unit = 1;
-    // The last byte is a unit letter only when it is not the trail byte of a
-    // double-byte character.
-    if (end > text && !(end - text >= 2 && isLeadByteAt(text, int32_t(end - text - 2)))) {
-        switch (end[-1] | 0x20) {
+    if (*end > text && !(*end - text >= 2 && isLeadByteAt(text, int32_t(*end - text - 2)))) {
+        int64_t unit = 1;
+        switch ((*end)[-1] | 0x20) {
         case 'k': unit = 1024; break;
         case 'm': unit = 1048576; break;
         case 'g': unit = 1073741824; break;
         default: break;
         }
         if (unit > 1)
-            --end;
+            --*end;
+        return unit;
     }
-    return convert(text, end, textEnd, unit, upperBound);
+    return 1;
+}
+
+// The reading's value with the upper-bound adjustment, reported and saturated when
+// out of range. Reports name the text up to textEnd, the unit letter included, as
+// it was typed.
+int32_t convert(const LNumberText& number, const char* textEnd, bool upperBound)
+{
+    if (number.leftover)
+        reportUnreadable(number.shown, textEnd);
+    int64_t value = number.value();
+    if (upperBound)
+        value += number.unit - 1;
+    if (number.tooLarge || value > INT32_MAX || value < INT32_MIN) {
+        if (!number.leftover)
+            reportUnreadable(number.shown, textEnd);
+        return number.negative ? INT32_MIN : INT32_MAX;
+    }
+    return int32_t(value);
+}
+
+} // namespace
+
+int64_t LNumberText::value() const
+{
+    return (negative ? -int64_t(magnitude) : int64_t(magnitude)) * unit;
+}
+
+LNumberText parseNumberText(const char* text)
+{
+    if (!text)
+        return {};
+    const char* end = text + strlen(text);
+    const int64_t unit = unitSuffix(text, &end);
+    return parseDigits(text, end, unit);
+}
+
+int32_t textToNum(const char* text, bool upperBound)
+{
+    if (!text)
+        return 0;
+    return convert(parseNumberText(text), text + strlen(text), upperBound);
 }
 
 int32_t textToPlainNum(const char* text)
@@ -112,7 +134,7 @@ int32_t textToPlainNum(const char* text)
     if (!text)
         return 0;
     const char* const end = text + strlen(text);
-    return convert(text, end, end, 1, false);
+    return convert(parseDigits(text, end, 1), end, false);
 }
 
 namespace {

@@ -18,6 +18,21 @@
 // value, INT32_MIN for a negative one. A null or empty text is 0.
 int32_t textToNum(const char* text, bool upperBound = false);
 
+// A number text taken apart by textToNum's rules, without any report: for callers
+// that must know whether a text is a number before they read it as one.
+struct LNumberText {
+    bool negative = false;
+    unsigned base = 10;
+    int64_t unit = 1;
+    uint64_t magnitude = 0; // the digits' value, just above 0xFFFFFFFF when tooLarge
+    bool anyDigit = false;
+    bool tooLarge = false;
+    bool leftover = false;  // characters after the digits
+    const char* shown = nullptr; // the text after sign, prefix and leading zeros
+    int64_t value() const;  // the signed magnitude times the unit
+};
+LNumberText parseNumberText(const char* text);
+
 // The same reading without unit suffix and without the upper-bound adjustment: the
 // numbers inside date-time texts.
 int32_t textToPlainNum(const char* text);
