@@ -541,6 +541,9 @@ void narrowToWide(const char* source, int32_t count, LWString& destination, unsi
     const PieceBoundary boundary(resolved);
     const auto* bytes = reinterpret_cast<const unsigned char*>(source);
     const int32_t prefixLength = int32_t(strlen(prefix));
+    // A byte never gives more than one unit, so this is mostly all the room needed:
+    // growing 2000 units at a time would copy a long text over and over.
+    destination.reserve(destination.length() + length);
     int32_t p = 0;
     int32_t k = 0;
     int32_t failedK = 0; // size of the last failed piece, to make sure retries shrink

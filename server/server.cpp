@@ -3,6 +3,7 @@
 #include "identity.h"
 #include "tables.h"
 #include "variants.h"
+#include "vexa_version.h"
 
 namespace {
 
@@ -149,5 +150,5 @@ HRESULT TServer::beep(VARIANT* arguments)
 
 HRESULT TServer::version(VARIANT* result)
 {
-    return setStrResult(result, L"1.04");
+    return setStrResult(result, VEXA_VERSION_WIDE);
 }
