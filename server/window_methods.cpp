@@ -43,6 +43,24 @@ HRESULT windowArgument(VARIANT* argument, HWND* window)
     return converted;
 }
 
+// setWindowPos (a new position) and setWindowSize (a new size): one SetWindowPos
+// with the new pair and the window's current other pair.
+HRESULT placeWindow(VARIANT* arguments, bool resize)
+{
+    int32_t handle = 0, first = 0, second = 0;
+    const HRESULT converted = varsToInts(arguments, 3, {&handle, &first, &second});
+    if (FAILED(converted))
+        return converted;
+    const HWND window = existingWindow(handle);
+    RECT rect;
+    if (!window || !GetWindowRect(window, &rect))
+        return S_OK;
+    const POINT origin = resize ? placementOrigin(window, rect) : toPlacement(window, first, second);
+    SetWindowPos(window, nullptr, origin.x, origin.y, resize ? first : rectWidth(rect),
+                 resize ? second : rectHeight(rect), 0);
+    return S_OK;
+}
+
 } // namespace
 
 bool hasWindowStyle(HWND window, DWORD mask)
@@ -140,35 +158,9 @@ HRESULT TServer::getWindowSizeY(VARIANT* arguments, VARIANT* result)
     return readWindowRect(arguments, result, rectHeight);
 }
 
-HRESULT TServer::setWindowPos(VARIANT* arguments)
-{
-    int32_t handle = 0, x = 0, y = 0;
-    const HRESULT converted = varsToInts(arguments, 3, {&handle, &x, &y});
-    if (FAILED(converted))
-        return converted;
-    const HWND window = existingWindow(handle);
-    RECT rect;
-    if (!window || !GetWindowRect(window, &rect))
-        return S_OK;
-    const POINT origin = toPlacement(window, x, y);
-    SetWindowPos(window, nullptr, origin.x, origin.y, rectWidth(rect), rectHeight(rect), 0);
-    return S_OK;
-}
+HRESULT TServer::setWindowPos(VARIANT* arguments) { return placeWindow(arguments, false); }
 
-HRESULT TServer::setWindowSize(VARIANT* arguments)
-{
-    int32_t handle = 0, width = 0, height = 0;
-    const HRESULT converted = varsToInts(arguments, 3, {&handle, &width, &height});
-    if (FAILED(converted))
-        return converted;
-    const HWND window = existingWindow(handle);
-    RECT rect;
-    if (!window || !GetWindowRect(window, &rect))
-        return S_OK;
-    const POINT origin = placementOrigin(window, rect);
-    SetWindowPos(window, nullptr, origin.x, origin.y, width, height, 0);
-    return S_OK;
-}
+HRESULT TServer::setWindowSize(VARIANT* arguments) { return placeWindow(arguments, true); }
 
 HRESULT TServer::getWindowText(VARIANT* arguments, VARIANT* result)
 {
