@@ -95,6 +95,23 @@ public:
 
     void reserve(int32_t n) { grow(n); }
 
+    // Room for n more units past the length, to be written in place and then
+    // counted with commitAppend; a producer that knows its worst case writes
+    // without an append call per unit.
+    T* prepareAppend(int32_t n)
+    {
+        grow(int64_t(length_) + n);
+        return data_ + length_;
+    }
+    // Takes in n units written at prepareAppend's pointer (n no more than prepared).
+    void commitAppend(int32_t n)
+    {
+        if (n < 0 || int64_t(length_) + n > capacity_)
+            internalErrorNumber(kErrorBadPosition);
+        length_ += n;
+        data_[length_] = T();
+    }
+
     // Re-sizes the storage to the smallest block that holds n units and the
     // terminator, without the growth margin.
     void setCapacity(int32_t n)

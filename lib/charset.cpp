@@ -1,8 +1,12 @@
 #include "charset.h"
 
+#include <array>
 #include <atomic>
 #include <clocale>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <windows.h>
 
@@ -127,45 +131,79 @@ bool convertWidePiece(const wchar_t* units, int32_t k, LString& destination, UIN
     return true;
 }
 
-// Writes escapes and short byte sequences through a local buffer, so a text made
-// mostly of single characters costs one append per few hundred of them.
-class NarrowWriter {
+// Two hexadecimal digits of each byte value, for writing escapes without printf.
+constexpr auto kHexPairs = [] {
+    std::array<std::array<char, 2>, 256> pairs{};
+    constexpr char digits[] = "0123456789ABCDEF";
+    for (int byte = 0; byte < 256; ++byte)
+        pairs[byte] = {digits[byte >> 4], digits[byte & 15]};
+    return pairs;
+}();
+
+// An escape's text with blanks for its four digits, copied whole: one fixed-size
+// copy and four digits per escape instead of a formatted append.
+class EscapeTemplate {
 public:
-    NarrowWriter(LString& destination, const char* prefix, const char* suffix)
-        : destination_(destination), prefix_(prefix), suffix_(suffix),
-          prefixLength_(strlen(prefix)), suffixLength_(strlen(suffix))
-    {
-    }
-    ~NarrowWriter() { flush(); }
-    NarrowWriter(const NarrowWriter&) = delete;
-    NarrowWriter& operator=(const NarrowWriter&) = delete;
+    static constexpr size_t kCopied = 16; // bytes each write touches
 
-    void writeBytes(const char* bytes, size_t n)
+    EscapeTemplate(const char* prefix, const char* suffix)
+        : prefix_(prefix), suffix_(suffix), prefixLength_(strlen(prefix)),
+          length_(prefixLength_ + 4 + strlen(suffix))
     {
-        if (used_ + n > sizeof buffer_)
-            flush();
-        memcpy(buffer_ + used_, bytes, n);
-        used_ += n;
+        if (copyable()) {
+            memcpy(text_, prefix, prefixLength_);
+            memcpy(text_ + prefixLength_ + 4, suffix, length_ - prefixLength_ - 4);
+        }
     }
 
-    void writeEscape(wchar_t unit)
+    // Longer escapes (a long prefix or suffix) are appended by appendSlowly.
+    bool copyable() const { return length_ <= kCopied; }
+    size_t length() const { return length_; }
+
+    // Needs kCopied bytes of room at out, whatever the escape's length.
+    char* write(char* out, wchar_t unit) const
     {
-        const size_t needed = prefixLength_ + 4 + suffixLength_;
-        if (needed > sizeof buffer_) {
+        memcpy(out, text_, kCopied);
+        memcpy(out + prefixLength_, kHexPairs[(unit >> 8) & 0xFF].data(), 2);
+        memcpy(out + prefixLength_ + 2, kHexPairs[unit & 0xFF].data(), 2);
+        return out + length_;
+    }
+
+    void appendSlowly(LString& destination, wchar_t unit) const
+    {
+        destination.appendFormat("%s%04X%s", prefix_, unsigned(unit), suffix_);
+    }
+
+private:
+    const char* prefix_;
+    const char* suffix_;
+    size_t prefixLength_;
+    size_t length_;
+    char text_[kCopied] = {};
+};
+
+// Writes escapes through a local buffer, so that a text made mostly of escapes
+// costs one append per few hundred of them.
+class EscapeWriter {
+public:
+    EscapeWriter(LString& destination, const char* prefix, const char* suffix)
+        : destination_(destination), escape_(prefix, suffix)
+    {
+    }
+    ~EscapeWriter() { flush(); }
+    EscapeWriter(const EscapeWriter&) = delete;
+    EscapeWriter& operator=(const EscapeWriter&) = delete;
+
+    void write(wchar_t unit)
+    {
+        if (!escape_.copyable()) {
             flush();
-            writeLong(unit);
+            escape_.appendSlowly(destination_, unit);
             return;
         }
-        if (used_ + needed > sizeof buffer_)
+        if (used_ + EscapeTemplate::kCopied > sizeof buffer_)
             flush();
-        char* out = buffer_ + used_;
-        memcpy(out, prefix_, prefixLength_);
-        out += prefixLength_;
-        static const char hex[] = "0123456789ABCDEF";
-        for (int shift = 12; shift >= 0; shift -= 4)
-            *out++ = hex[(unit >> shift) & 15];
-        memcpy(out, suffix_, suffixLength_);
-        used_ += needed;
+        used_ = size_t(escape_.write(buffer_ + used_, unit) - buffer_);
     }
 
     // Everything written so far reaches the destination (before other text is appended).
@@ -177,16 +215,8 @@ public:
     }
 
 private:
-    void writeLong(wchar_t unit)
-    {
-        destination_.appendFormat("%s%04X%s", prefix_, unsigned(unit), suffix_);
-    }
-
     LString& destination_;
-    const char* prefix_;
-    const char* suffix_;
-    size_t prefixLength_;
-    size_t suffixLength_;
+    EscapeTemplate escape_;
     char buffer_[2048];
     size_t used_ = 0;
 };
@@ -206,9 +236,11 @@ public:
         char bytes[2];
     };
 
-    explicit UnitTable(UINT codePage) : codePage_(codePage) {}
+    explicit UnitTable(UINT codePage) : codePage_(codePage), keepsAscii_(asciiConvertsToItself(codePage)) {}
 
     UINT codePage() const { return codePage_; }
+    // Most code pages write ASCII as its own bytes; not all do (EBCDIC ones).
+    bool keepsAscii() const { return keepsAscii_; }
 
     Entry lookup(wchar_t unit)
     {
@@ -231,6 +263,23 @@ public:
     }
 
 private:
+    static bool asciiConvertsToItself(UINT codePage)
+    {
+        wchar_t ascii[128];
+        for (int i = 0; i < 128; ++i)
+            ascii[i] = wchar_t(i);
+        char bytes[256];
+        BOOL usedDefault = FALSE;
+        if (WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, ascii, 128, bytes, sizeof bytes, nullptr,
+                                &usedDefault) != 128 ||
+            usedDefault)
+            return false;
+        for (int i = 0; i < 128; ++i)
+            if (bytes[i] != char(i))
+                return false;
+        return true;
+    }
+
     Entry learn(wchar_t unit) const
     {
         char buffer[8];
@@ -256,6 +305,7 @@ private:
     }
 
     UINT codePage_;
+    bool keepsAscii_;
     std::atomic<uint32_t> known_[65536] = {};
 };
 
@@ -280,7 +330,7 @@ UnitTable* unitTableOf(UINT codePage)
 void narrowByPieces(const wchar_t* source, int32_t length, LString& destination, UINT codePage,
                     const char* prefix, const char* suffix)
 {
-    NarrowWriter escapes(destination, prefix, suffix);
+    EscapeWriter escapes(destination, prefix, suffix);
     int32_t p = 0;
     int32_t k = 0;
     while (p < length) {
@@ -293,7 +343,7 @@ void narrowByPieces(const wchar_t* source, int32_t length, LString& destination,
             k = 0;
         } else if (k <= characterWidth(source, p, length)) {
             for (int32_t i = 0; i < k; ++i)
-                escapes.writeEscape(source[p + i]);
+                escapes.write(source[p + i]);
             p += k;
             k = 0;
         } else {
@@ -302,54 +352,152 @@ void narrowByPieces(const wchar_t* source, int32_t length, LString& destination,
     }
 }
 
-// Text with escapes grows several times its length: reserve what a sample of the
-// rest suggests, so a long text is not copied over and over while it grows.
-void reserveForTheRest(const wchar_t* rest, int32_t count, LString& destination, UnitTable& units,
-                       size_t escapeLength)
+// Room for the next chunk of output. When the storage has to grow, it grows for
+// the whole rest at the rate written so far: text with escapes ends up several
+// times its length and must not be copied over and over while it grows.
+char* roomForChunk(LString& destination, int32_t need, int64_t written, int32_t done, int32_t rest)
 {
-    const int32_t sample = count < kWidePiece ? count : kWidePiece;
-    int64_t sampleBytes = 0;
-    for (int32_t i = 0; i < sample; ++i) {
-        const UnitTable::Entry entry = units.lookup(rest[i]);
-        sampleBytes += entry.kind == UnitTable::kShort ? entry.length : int64_t(escapeLength);
+    if (destination.capacity() - destination.length() < need && done > 0) {
+        const int64_t estimate = destination.length() + written * rest / done + need;
+        constexpr int64_t kLargestReserve = 1 << 30;
+        destination.reserve(int32_t(estimate < kLargestReserve ? estimate : kLargestReserve));
     }
-    const int64_t estimate = destination.length() + sampleBytes * count / sample;
-    constexpr int64_t kLargestReserve = 1 << 30;
-    destination.reserve(int32_t(estimate < kLargestReserve ? estimate : kLargestReserve));
+    return destination.prepareAppend(need);
 }
 
-// Same output as the plain rule for code pages that flag unconvertible units: the
-// text converts in large pieces until one fails; from then on each character is
-// looked up in the code page's unit table and becomes its bytes or its escape.
+// A character the unit loop leaves to the system or to a formatted append: a
+// surrogate, a unit of more than two bytes, an escape too long to copy whole.
+// Returns the units it took.
+int32_t narrowOneCharacter(const wchar_t* source, int32_t p, int32_t length, LString& destination,
+                           UnitTable& units, const EscapeTemplate& escape)
+{
+    if (characterWidth(source, p, length) == 2 && units.holdsPair(source + p)) {
+        convertWidePiece(source + p, 2, destination, units.codePage());
+        return 2;
+    }
+    // The other half of a pair the code page cannot hold is looked at on its own.
+    const UnitTable::Entry entry = units.lookup(source[p]);
+    if (entry.kind == UnitTable::kShort)
+        destination.append(entry.bytes, entry.length);
+    else if (entry.kind == UnitTable::kLong)
+        convertWidePiece(source + p, 1, destination, units.codePage());
+    else
+        escape.appendSlowly(destination, source[p]);
+    return 1;
+}
+
+// Copies the units from p on as bytes while blocks of them are all ASCII: plain
+// text is mostly such runs.
+void copyAsciiBlocks(const wchar_t* source, int32_t& p, int32_t end, char*& out)
+{
+    if constexpr (sizeof(wchar_t) != 2)
+        return;
+#ifdef __SSE2__
+    const __m128i highBits = _mm_set1_epi16(int16_t(0xFF80));
+    while (end - p >= 16) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + p));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + p + 8));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(first, second), highBits),
+                                              _mm_setzero_si128())) != 0xFFFF)
+            break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(first, second));
+        out += 16;
+        p += 16;
+    }
+#endif
+    constexpr uint64_t kHighBits = 0xFF80FF80FF80FF80ull;
+    while (end - p >= 8) {
+        uint64_t first, second;
+        memcpy(&first, source + p, 8);
+        memcpy(&second, source + p + 4, 8);
+        if ((first | second) & kHighBits)
+            return;
+        for (int i = 0; i < 4; ++i) {
+            out[i] = char(first >> (16 * i));
+            out[4 + i] = char(second >> (16 * i));
+        }
+        out += 8;
+        p += 8;
+    }
+}
+
+// Converts the units from p up to end in place through the unit table; returns
+// early at a character it leaves to narrowOneCharacter. True when it wrote an
+// escape.
+bool narrowRun(const wchar_t* source, int32_t& p, int32_t end, char*& out, UnitTable& units,
+               const EscapeTemplate& escape)
+{
+    const bool asciiAsIs = units.keepsAscii();
+    const bool copyable = escape.copyable();
+    bool escaped = false;
+    while (p < end) {
+        if (asciiAsIs)
+            copyAsciiBlocks(source, p, end, out);
+        const int32_t stop = end - p < 8 ? end : p + 8;
+        for (; p < stop; ++p) {
+            const wchar_t unit = source[p];
+            if (isHighSurrogate(unit) || isLowSurrogate(unit))
+                return escaped;
+            const UnitTable::Entry entry = units.lookup(unit);
+            if (entry.kind == UnitTable::kShort) {
+                out[0] = entry.bytes[0];
+                out[1] = entry.bytes[1];
+                out += entry.length;
+            } else if (entry.kind == UnitTable::kUnconvertible && copyable) {
+                out = escape.write(out, unit);
+                escaped = true;
+            } else {
+                return escaped;
+            }
+        }
+    }
+    return escaped;
+}
+
+// The system converts a run it can hold faster than the table does; true and
+// written at out when every unit from p up to end converted.
+bool narrowBySystem(const wchar_t* source, int32_t& p, int32_t end, int32_t length, char*& out, int32_t room,
+                    UINT codePage)
+{
+    const int32_t k = keepPairsWhole(source, p, end - p, length);
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, source + p, k, out, room, nullptr,
+                                      &usedDefault);
+    if (n < 1 || usedDefault)
+        return false;
+    out += n;
+    p += k;
+    return true;
+}
+
+// Same output as the plain rule for code pages that flag unconvertible units and
+// keep no state, where a text converts to the concatenation of its characters'
+// conversions. Written in place a chunk at a time: ASCII blocks copied, other
+// runs converted by the system while they hold no foreign unit, else character by
+// character from the code page's unit table.
 void narrowByLookup(const wchar_t* source, int32_t length, LString& destination, UnitTable& units,
                     const char* prefix, const char* suffix)
 {
-    const UINT codePage = units.codePage();
-    destination.reserve(destination.length() + length); // one byte a unit is the common case
+    constexpr int32_t kChunk = 4096; // units per run of the unit loop
+    const EscapeTemplate escape(prefix, suffix);
+    const int32_t mostPerUnit = escape.copyable() && escape.length() > 2 ? int32_t(escape.length()) : 2;
+    const int32_t startLength = destination.length();
+    destination.reserve(startLength + length); // one byte a unit is the common case
+    bool systemFirst = true; // until a chunk turns out to hold foreign units
     int32_t p = 0;
     while (p < length) {
-        const int32_t k = keepPairsWhole(source, p, length - p < kWidePiece ? length - p : kWidePiece, length);
-        if (!convertWidePiece(source + p, k, destination, codePage))
-            break;
-        p += k;
-    }
-    if (p < length)
-        reserveForTheRest(source + p, length - p, destination, units, strlen(prefix) + 4 + strlen(suffix));
-    NarrowWriter out(destination, prefix, suffix);
-    while (p < length) {
-        int32_t width = characterWidth(source, p, length);
-        const UnitTable::Entry entry = width == 1 ? units.lookup(source[p]) : UnitTable::Entry{};
-        if (entry.kind == UnitTable::kShort) {
-            out.writeBytes(entry.bytes, entry.length);
-        } else if (entry.kind == UnitTable::kUnconvertible ||
-                   (width == 2 && !units.holdsPair(source + p))) {
-            out.writeEscape(source[p]);
-            width = 1; // the other half of a pair is looked at on its own
-        } else {
-            out.flush();
-            convertWidePiece(source + p, width, destination, codePage);
-        }
-        p += width;
+        const int32_t end = p + (length - p < kChunk ? length - p : kChunk);
+        const int32_t room = (end - p) * mostPerUnit + int32_t(EscapeTemplate::kCopied);
+        char* const start = roomForChunk(destination, room, destination.length() - startLength, p, length - p);
+        char* out = start;
+        if (units.keepsAscii())
+            copyAsciiBlocks(source, p, end, out);
+        if (p < end && !(systemFirst && narrowBySystem(source, p, end, length, out, room - int32_t(out - start),
+                                                       units.codePage())))
+            systemFirst = !narrowRun(source, p, end, out, units, escape);
+        destination.commitAppend(int32_t(out - start));
+        if (p < end)
+            p += narrowOneCharacter(source, p, length, destination, units, escape);
     }
 }
 

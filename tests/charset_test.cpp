@@ -5,6 +5,7 @@
 #include <clocale>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "charset.h"
 
@@ -46,7 +47,8 @@ std::wstring systemWide(const std::string& text, unsigned codePage)
 
 // The narrow conversion as first designed: pieces of 1000 units quartered on
 // failure until the failing unit stands alone; pieces never split a surrogate pair.
-std::string referenceNarrow(const std::wstring& text, unsigned codePage)
+std::string referenceNarrow(const std::wstring& text, unsigned codePage, const std::string& prefix = "{%u",
+                            const std::string& suffix = "}")
 {
     const bool utf = codePage == 65000 || codePage == 65001;
     const int32_t length = int32_t(text.size());
@@ -72,9 +74,9 @@ std::string referenceNarrow(const std::wstring& text, unsigned codePage)
             k = 0;
         } else if (k == 1 || (k == 2 && IS_HIGH_SURROGATE(text[p]) && IS_LOW_SURROGATE(text[p + 1]))) {
             for (int32_t i = 0; i < k; ++i) {
-                char escape[16];
-                snprintf(escape, sizeof escape, "{%%u%04X}", unsigned(text[p + i]));
-                out += escape;
+                char digits[8];
+                snprintf(digits, sizeof digits, "%04X", unsigned(text[p + i]));
+                out += prefix + digits + suffix;
             }
             p += k;
             k = 0;
@@ -149,6 +151,41 @@ TEST(WideToNarrow, GivesTheSameResultAsPieceByPieceConversion)
                 << "code page " << codePage << ", " << foreign << "% foreign";
         }
     }
+}
+
+TEST(WideToNarrow, CodePagesThatWriteAsciiAsOtherBytes)
+{
+    // EBCDIC: 'a' is 0x81; the unit table must not take ASCII as its own bytes.
+    if (!IsValidCodePage(37))
+        GTEST_SKIP() << "code page 37 is not installed";
+    EXPECT_EQ(toNarrow(L"a", 37), "\x81");
+    std::mt19937 random(7);
+    const std::wstring text = randomText(random, 3000, 20);
+    EXPECT_EQ(toNarrow(text, 37), referenceNarrow(text, 37));
+}
+
+TEST(WideToNarrow, EscapesOfAnyLengthAndLongTexts)
+{
+    std::mt19937 random(11);
+    // Escapes longer than the in-place copy, empty ones, and texts of many chunks
+    // whose output outgrows every early estimate.
+    const std::pair<std::string, std::string> forms[] = {
+        {"<escaped unit number ", " ends here>"}, {"", ""}, {"{%u", "}"}};
+    for (const auto& [prefix, suffix] : forms) {
+        const std::wstring text =
+            randomText(random, 3000, 0) + randomText(random, 20000, 90) + randomText(random, 9000, 1);
+        LString narrow;
+        wideToNarrow(text.data(), int32_t(text.size()), narrow, 1252, prefix.c_str(), suffix.c_str());
+        EXPECT_EQ(std::string(narrow.data(), size_t(narrow.length())), referenceNarrow(text, 1252, prefix, suffix))
+            << "prefix '" << prefix << "'";
+    }
+}
+
+TEST(WideToNarrow, AppendsToWhatTheDestinationHolds)
+{
+    LString narrow("kept ");
+    wideToNarrow(L"\x3042x", -1, narrow, 1252, kEscapePrefix, kEscapeSuffix);
+    EXPECT_STREQ(narrow.data(), "kept {%u3042}x");
 }
 
 TEST(WideToNarrow, LongDoubleByteTextFillingWholePieces)
