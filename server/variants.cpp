@@ -78,6 +78,12 @@ HRESULT setIntResult(VARIANT* result, int32_t value)
 {
     if (!result)
         return S_OK;
+    // What script hosts pass: the conversion would only give what is set here.
+    if (V_VT(result) == VT_EMPTY || V_VT(result) == VT_I4) {
+        V_VT(result) = VT_I4;
+        V_I4(result) = value;
+        return S_OK;
+    }
     const HRESULT changed = VariantChangeType(result, result, 0, VT_I4);
     if (FAILED(changed))
         return changed;
@@ -89,6 +95,11 @@ HRESULT setStrResult(VARIANT* result, const wchar_t* text)
 {
     if (!result)
         return S_OK;
+    if (V_VT(result) == VT_EMPTY) { // the conversion would allocate an empty string to free at once
+        V_VT(result) = VT_BSTR;
+        V_BSTR(result) = SysAllocString(text);
+        return S_OK;
+    }
     const HRESULT changed = VariantChangeType(result, result, 0, VT_BSTR);
     if (FAILED(changed))
         return changed;

@@ -126,14 +126,16 @@ HRESULT TServer::setForegroundWindow(VARIANT* arguments, VARIANT* result)
     return setIntResult(result, window && SetForegroundWindow(window) ? 1 : 0);
 }
 
+// GetWindowRect itself refuses a handle that names no window, so the readers
+// skip the separate check (a call as costly as the read); only 0 is excluded.
 HRESULT TServer::readWindowRect(VARIANT* arguments, VARIANT* result, LONG (*pick)(const RECT&))
 {
-    HWND window = nullptr;
-    const HRESULT converted = windowArgument(argumentAt(arguments, 1, 0), &window);
+    int32_t handle = 0;
+    const HRESULT converted = varToInt(argumentAt(arguments, 1, 0), &handle);
     if (FAILED(converted))
         return converted;
     RECT rect;
-    if (!window || !GetWindowRect(window, &rect))
+    if (handle == 0 || !GetWindowRect(intToWindow(handle), &rect))
         return S_OK;
     return setIntResult(result, pick(rect));
 }

@@ -169,6 +169,19 @@ TEST(ResultRule, ConvertsTheClientsVariantInPlace)
     EXPECT_STREQ(V_BSTR(&number), L"text");
     VariantClear(&number);
 
+    VARIANT empty = typed(VT_EMPTY);
+    EXPECT_EQ(setStrResult(&empty, L"1.04"), S_OK);
+    ASSERT_EQ(V_VT(&empty), VT_BSTR);
+    EXPECT_STREQ(V_BSTR(&empty), L"1.04");
+    EXPECT_EQ(SysStringLen(V_BSTR(&empty)), 4u);
+    VariantClear(&empty);
+
+    VARIANT integer = typed(VT_I4);
+    V_I4(&integer) = 3;
+    EXPECT_EQ(setIntResult(&integer, 4), S_OK);
+    EXPECT_EQ(V_VT(&integer), VT_I4);
+    EXPECT_EQ(V_I4(&integer), 4);
+
     EXPECT_EQ(setIntResult(nullptr, 1), S_OK);
     EXPECT_EQ(setStrResult(nullptr, L"x"), S_OK);
 }
