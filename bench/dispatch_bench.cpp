@@ -151,21 +151,6 @@ int main()
     const auto [vexaWindowX, bareRect] = pair(invoke(vexa, windowX, DISPATCH_METHOD, &handle, 1), rectangle);
     bench::row("1", "Invoke getWindowPosX vs GetWindowRect", vexaWindowX, bareRect, "ns", Goal::AtMost, 1.2,
                "<= 1.2");
-    // The system calls the method makes besides the one it wraps: the handle is
-    // checked, and the client's result VARIANT is converted to an integer.
-    const double checkedRect = timed([window](long n) {
-        RECT rect;
-        VARIANT result;
-        for (long i = 0; i < n; ++i) {
-            VariantInit(&result);
-            if (IsWindow(window) && GetWindowRect(window, &rect) &&
-                SUCCEEDED(VariantChangeType(&result, &result, 0, VT_I4)))
-                sink = rect.left;
-        }
-    });
-    bench::row("1", "  IsWindow+GetWindowRect+VariantChangeType vs GetWindowRect", checkedRect, bareRect, "ns",
-               Goal::None, 0, "-");
-
     const double vexaBothMouse = timed(namesAndInvoke(vexa, L"getMousePosX", methodOrGet));
     // Measured again for this row: a call that waits on the display server drifts.
     const double bareCursorAgain = timed(cursor);
