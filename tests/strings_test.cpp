@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -79,13 +80,32 @@ CHILD_SCENARIO(WideStringRemoveBeyondLength)
     text.remove(2, 2);
 }
 
+CHILD_SCENARIO(StringCommitBeyondTheStorage)
+{
+    LString text("abc");
+    text.prepareAppend(4);
+    text.commitAppend(text.capacity());
+}
+
 TEST(LString, PositionsBeyondTheLengthAreInternalError161)
 {
-    for (const char* scenario : {"StringInsertBeyondLength", "WideStringRemoveBeyondLength"}) {
+    for (const char* scenario :
+         {"StringInsertBeyondLength", "WideStringRemoveBeyondLength", "StringCommitBeyondTheStorage"}) {
         const ChildResult child = runChildScenario(scenario);
         EXPECT_EQ(child.exitCode, 2u) << scenario;
         EXPECT_EQ(child.output, "Internal Error: 161\n") << scenario;
     }
+}
+
+TEST(LString, TextWrittenInPlaceIsCountedAndTerminated)
+{
+    LString text("ab");
+    char* room = text.prepareAppend(100);
+    ASSERT_GE(text.capacity() - text.length(), 100);
+    memcpy(room, "cdef", 4);
+    text.commitAppend(3); // only what was meant to be kept
+    EXPECT_EQ(str(text), "abcde");
+    EXPECT_EQ(text.data()[5], '\0');
 }
 
 TEST(LString, RemoveTruncatesOrClosesTheGap)
