@@ -1,0 +1,78 @@
+// Clicks and keys aimed at a window whose thread never retrieves a message (a
+// program that hangs): the first message waits out its bound, nothing more is
+// sent, and the call returns to the script.
+#include <gtest/gtest.h>
+
+#include "desktop_fixture.h"
+#include "recording_window.h"
+
+namespace {
+
+constexpr DISPID kSendKeys = 290;
+// How long one message may wait for its target.
+constexpr ULONGLONG kMessageBoundMs = 5000;
+// Scheduling under Wine, and the round trips of bringing the window forward.
+constexpr ULONGLONG kSlackMs = 2000;
+
+struct HungCase {
+    const char* name;
+    DISPID method;
+    bool underPointer; // no window argument: the window under the pointer
+    const wchar_t* keys;
+    UINT firstMessage; // the one message that may have reached the window
+};
+
+const HungCase kHungCases[] = {
+    {"click by handle", kClick, false, nullptr, WM_LBUTTONDOWN},
+    {"dblClick under the pointer", kDblClick, true, nullptr, WM_LBUTTONDOWN},
+    {"sendKeys by handle", kSendKeys, false, L"abc{ENTER}", WM_KEYDOWN},
+};
+
+bool isInputMessage(UINT message)
+{
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+           (message >= WM_LBUTTONDOWN && message <= WM_LBUTTONDBLCLK);
+}
+
+} // namespace
+
+class HungTarget : public DesktopTest {};
+
+TEST_F(HungTarget, ClickDoubleClickAndSendKeysReturnWithinTheirBound)
+{
+    for (const HungCase& c : kHungCases) {
+        SCOPED_TRACE(c.name);
+        StalledWindow window({.x = 240, .y = 180, .width = 320, .height = 240});
+        ASSERT_TRUE(IsWindow(window.handle()));
+        const POINT inside{300, 250};
+        if (c.underPointer) {
+            ASSERT_EQ(placePointer(inside), inside);
+            ASSERT_EQ(WindowFromPoint(inside), window.handle());
+        }
+        std::vector<VARIANT> arguments;
+        if (c.keys)
+            arguments.push_back(text(c.keys));
+        if (!c.underPointer)
+            arguments.push_back(handleArgument(window.handle()));
+
+        const ULONGLONG start = GetTickCount64();
+        call(c.method, std::move(arguments));
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        printf("%s into a hung window returned after %llu ms\n", c.name, static_cast<unsigned long long>(elapsed));
+
+        EXPECT_GE(elapsed, kMessageBoundMs - 100) << "the window did not hang: the call proves nothing";
+        EXPECT_LT(elapsed, kMessageBoundMs + kSlackMs) << "one message waits out its bound, then the call ends";
+        window.resume();
+        DWORD_PTR ignored = 0;
+        ASSERT_TRUE(SendMessageTimeoutW(window.handle(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored));
+        std::vector<UINT> received;
+        for (const RecordedMessage& m : window.messages())
+            if (isInputMessage(m.message))
+                received.push_back(m.message);
+        // The message that timed out may still be delivered; nothing behind it.
+        EXPECT_LE(received.size(), 1u);
+        if (!received.empty()) {
+            EXPECT_EQ(received.front(), c.firstMessage);
+        }
+    }
+}
