@@ -945,7 +945,7 @@ TEST_F(InvokeFuzz, AnswersAsDocumentedLeavesArgumentsAloneAndDoesNotGrow)
 {
     ClipboardKeeper clipboard;
     const uint64_t seed = environmentNumber("VEXA_FUZZ_SEED", 20261206);
-    const int calls = int(environmentNumber("VEXA_FUZZ_CALLS", 5000));
+    const int calls = int(environmentNumber("VEXA_FUZZ_CALLS", 6000));
     const bool trace = environmentNumber("VEXA_FUZZ_TRACE", 0) != 0;
     printf("fuzz seed %llu, %d calls a pass, %d passes (VEXA_FUZZ_SEED, VEXA_FUZZ_CALLS)\n",
            static_cast<unsigned long long>(seed), calls, 1 + kMeasuredPasses);
