@@ -816,10 +816,17 @@ int InvokeFuzz::runPass(uint64_t seed, int calls, bool trace)
     // VEXA_FUZZ_ONLY=DISPID,DISPID... narrows the calls to those methods, to find
     // which one a fault is in.
     std::vector<MethodRule> only;
-    if (const char* list = getenv("VEXA_FUZZ_ONLY"))
-        for (char* end = const_cast<char*>(list); *end; end += *end == ',')
-            if (const MethodRule* rule = ruleFor(DISPID(strtol(end, &end, 10))))
+    if (const char* list = getenv("VEXA_FUZZ_ONLY")) {
+        for (const char* at = list; *at;) {
+            char* end = nullptr;
+            const long id = strtol(at, &end, 10);
+            if (end == at)
+                break; // not a number: the rest is ignored
+            if (const MethodRule* rule = ruleFor(DISPID(id)))
                 only.push_back(*rule);
+            at = *end == ',' ? end + 1 : end;
+        }
+    }
     int made = 0;
     for (int index = 0; index < calls; ++index) {
         // The call: a known identifier mostly, with an admitted count mostly.
