@@ -1,6 +1,7 @@
-// Clicks and keys aimed at a window whose thread never retrieves a message (a
-// program that hangs): the first message waits out its bound, nothing more is
-// sent, and the call returns to the script.
+// Calls aimed at a window whose thread never retrieves a message (a program
+// that hangs): a click or keys wait out one message's bound and send nothing
+// more; the title and placement give up after as long; the call returns to the
+// script.
 #include <gtest/gtest.h>
 
 #include <algorithm>
