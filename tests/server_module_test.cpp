@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <clocale>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -218,6 +219,38 @@ TEST_F(ServerObject, KeepsFoundIdentifiersWhenAParameterNameIsUnknown)
     DISPID untouched = 12345;
     EXPECT_EQ(server_->GetIDsOfNames(IID_NULL, names, 0, 0, &untouched), S_OK);
     EXPECT_EQ(untouched, 12345);
+}
+
+TEST_F(ServerObject, ResolvesAnyListOfNamesAsTheTableSays)
+{
+    // Names a client may ask for: every method name, near misses, null, empty,
+    // a megabyte, embedded NULs; seeded, so a failing list can be made again.
+    std::vector<std::wstring> pool = {L"", L"Version", L"versio", L"versionX", L"click ", L"WINDOWFROMPOINT",
+                                      std::wstring(1 << 19, L'v'), std::wstring(L"beep\0x", 6), L"\xD800"};
+    for (const Expected& method : kDispatchTable)
+        pool.push_back(method.name);
+    const auto expectedId = [](const wchar_t* name) -> DISPID {
+        for (const Expected& method : kDispatchTable)
+            if (name && wcscmp(name, method.name) == 0)
+                return method.id;
+        return DISPID_UNKNOWN;
+    };
+    std::mt19937 random(20261206);
+    for (int round = 0; round < 300; ++round) {
+        const UINT count = 1 + random() % 5;
+        std::vector<LPOLESTR> names(count);
+        for (LPOLESTR& name : names)
+            name = random() % 10 == 0 ? nullptr : const_cast<LPOLESTR>(pool[random() % pool.size()].c_str());
+        std::vector<DISPID> ids(count, 12345);
+        HRESULT expected = S_OK;
+        for (UINT i = 0; i < count; ++i)
+            if (expectedId(names[i]) == DISPID_UNKNOWN)
+                expected = DISP_E_UNKNOWNNAME;
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        EXPECT_EQ(server_->GetIDsOfNames(IID_NULL, names.data(), count, 0, ids.data()), expected);
+        for (UINT i = 0; i < count; ++i)
+            EXPECT_EQ(ids[i], expectedId(names[i])) << "name " << i;
+    }
 }
 
 TEST_F(ServerObject, InvokeChecksNamedArgumentsThenIdentifierThenCount)
