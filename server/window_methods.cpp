@@ -10,6 +10,29 @@ namespace {
 // Bounds the top-level search should the Z order keep changing under it.
 constexpr int kMostTopLevelWindows = 100000;
 constexpr int kTitleBufferBytes = 4096;
+// How long a window of another thread may take to show that its thread handles
+// messages, as for the sends of clicks and keys.
+constexpr UINT kAnswerTimeoutMs = 5000;
+
+// False when the window belongs to another thread that does not handle a message
+// within the bound. Placement and the title of a window of this process wait for
+// its thread without a time limit: a hung window would hang the script with it.
+bool answersInTime(HWND window)
+{
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
+        return true;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerTimeoutMs, &ignored) != 0;
+}
+
+// GetWindowTextA asks a window of this process for its title with a message;
+// another process's title it reads without one.
+bool titleReadable(HWND window)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process != GetCurrentProcessId() || answersInTime(window);
+}
 
 // The rectangle as SetWindowPos takes it: a child window is placed in its
 // parent's client coordinates, a top-level window on the screen.
@@ -53,7 +76,7 @@ HRESULT placeWindow(VARIANT* arguments, bool resize)
         return converted;
     const HWND window = existingWindow(handle);
     RECT rect;
-    if (!window || !GetWindowRect(window, &rect))
+    if (!window || !GetWindowRect(window, &rect) || !answersInTime(window))
         return S_OK;
     const POINT origin = resize ? placementOrigin(window, rect) : toPlacement(window, first, second);
     SetWindowPos(window, nullptr, origin.x, origin.y, resize ? first : rectWidth(rect),
@@ -171,7 +194,7 @@ HRESULT TServer::getWindowText(VARIANT* arguments, VARIANT* result)
     if (FAILED(converted))
         return converted;
     char title[kTitleBufferBytes];
-    const int length = window ? GetWindowTextA(window, title, sizeof title) : 0;
+    const int length = window && titleReadable(window) ? GetWindowTextA(window, title, sizeof title) : 0;
     if (length <= 0)
         return S_OK;
     LWString wide;

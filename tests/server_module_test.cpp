@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <clocale>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -220,6 +221,38 @@ TEST_F(ServerObject, KeepsFoundIdentifiersWhenAParameterNameIsUnknown)
     EXPECT_EQ(untouched, 12345);
 }
 
+TEST_F(ServerObject, ResolvesAnyListOfNamesAsTheTableSays)
+{
+    // Names a client may ask for: every method name, near misses, null, empty,
+    // a megabyte, embedded NULs; seeded, so a failing list can be made again.
+    std::vector<std::wstring> pool = {L"", L"Version", L"versio", L"versionX", L"click ", L"WINDOWFROMPOINT",
+                                      std::wstring(1 << 19, L'v'), std::wstring(L"beep\0x", 6), L"\xD800"};
+    for (const Expected& method : kDispatchTable)
+        pool.push_back(method.name);
+    const auto expectedId = [](const wchar_t* name) -> DISPID {
+        for (const Expected& method : kDispatchTable)
+            if (name && wcscmp(name, method.name) == 0)
+                return method.id;
+        return DISPID_UNKNOWN;
+    };
+    std::mt19937 random(20261206);
+    for (int round = 0; round < 300; ++round) {
+        const UINT count = 1 + random() % 5;
+        std::vector<LPOLESTR> names(count);
+        for (LPOLESTR& name : names)
+            name = random() % 10 == 0 ? nullptr : const_cast<LPOLESTR>(pool[random() % pool.size()].c_str());
+        std::vector<DISPID> ids(count, 12345);
+        HRESULT expected = S_OK;
+        for (UINT i = 0; i < count; ++i)
+            if (expectedId(names[i]) == DISPID_UNKNOWN)
+                expected = DISP_E_UNKNOWNNAME;
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        EXPECT_EQ(server_->GetIDsOfNames(IID_NULL, names.data(), count, 0, ids.data()), expected);
+        for (UINT i = 0; i < count; ++i)
+            EXPECT_EQ(ids[i], expectedId(names[i])) << "name " << i;
+    }
+}
+
 TEST_F(ServerObject, InvokeChecksNamedArgumentsThenIdentifierThenCount)
 {
     VARIANT result;
@@ -333,6 +366,124 @@ TEST(ServerThreads, ObjectsInSeparateApartmentsWorkAtOnce)
         thread.join();
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(ModuleFixture::canUnloadNow(), S_OK);
+}
+
+namespace {
+
+VARIANT bstrArgument(const std::wstring& text)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocStringLen(text.data(), UINT(text.size()));
+    return v;
+}
+
+// One apartment's share of the concurrent run: it holds an object of its own
+// throughout, calls methods on it against a hidden window of its own thread, and
+// keeps creating, calling and releasing further objects and taking and
+// dropping module locks. Returns the number of wrong answers.
+int workInApartment(int index, int rounds, std::atomic<int>& holding, std::atomic<int>& done, HANDLE finish)
+{
+    int wrong = 0;
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return 1;
+    const std::wstring title = L"Vexa apartment " + std::to_wstring(index);
+    HWND window = CreateWindowExW(0, L"STATIC", title.c_str(), WS_POPUP, 10 * index, 20 * index, 100, 50, nullptr,
+                                  nullptr, nullptr, nullptr);
+    IDispatch* held = ModuleFixture::createServer();
+    ++holding;
+    if (!held || !window)
+        ++wrong;
+    const int32_t handle = int32_t(reinterpret_cast<intptr_t>(window));
+    for (int round = 0; held && window && round < rounds; ++round) {
+        // Methods on the held object, with answers this thread can check.
+        VARIANT result;
+        VariantInit(&result);
+        if (invoke(held, 440, {integer(handle)}, &result) != S_OK || V_VT(&result) != VT_BSTR ||
+            title != V_BSTR(&result))
+            ++wrong;
+        VariantClear(&result);
+        VARIANT argument = bstrArgument(title);
+        if (invoke(held, 450, {argument}, &result) != S_OK || V_VT(&result) != VT_I4 || V_I4(&result) != handle)
+            ++wrong;
+        VariantClear(&argument);
+        VariantClear(&result);
+        const int32_t x = index * 10 + round % 50;
+        // Arguments in rgvarg order: the client's last one first.
+        if (invoke(held, 422, {integer(7), integer(x), integer(handle)}, nullptr) != S_OK ||
+            invoke(held, 420, {integer(handle)}, &result) != S_OK || V_VT(&result) != VT_I4 || V_I4(&result) != x)
+            ++wrong;
+        VariantClear(&result);
+
+        // A short-lived object, and a lock that outlives it for a moment.
+        IClassFactory* factory = ModuleFixture::classFactory();
+        IDispatch* brief = nullptr;
+        if (!factory || FAILED(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&brief)))) {
+            ++wrong;
+        } else {
+            factory->LockServer(TRUE);
+            if (invoke(brief, 900, {}, &result) != S_OK || V_VT(&result) != VT_BSTR)
+                ++wrong;
+            VariantClear(&result);
+            LPOLESTR name = const_cast<LPOLESTR>(L"getWindowSizeX");
+            DISPID id = 0;
+            if (brief->GetIDsOfNames(IID_NULL, &name, 1, 0, &id) != S_OK || id != 430)
+                ++wrong;
+            brief->Release();
+            factory->LockServer(FALSE);
+        }
+        if (factory)
+            factory->Release();
+    }
+    // The held object lives until every apartment is done.
+    ++done;
+    WaitForSingleObject(finish, INFINITE);
+    if (held)
+        held->Release();
+    if (window)
+        DestroyWindow(window);
+    CoUninitialize();
+    return wrong;
+}
+
+} // namespace
+
+TEST(ServerThreads, UnloadAnswerStaysRightWhileApartmentsCallAndChurn)
+{
+    ModuleFixture::SetUpTestSuite();
+    ASSERT_EQ(ModuleFixture::canUnloadNow(), S_OK);
+    constexpr int kApartments = 6;
+    constexpr int kRounds = 150;
+    std::atomic<int> holding{0};
+    std::atomic<int> done{0};
+    std::atomic<int> wrong{0};
+    HANDLE finish = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(finish, nullptr);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kApartments; ++t)
+        threads.emplace_back(
+            [t, &holding, &done, &wrong, finish] { wrong += workInApartment(t, kRounds, holding, done, finish); });
+
+    // While any object lives the module must not be reported unloadable.
+    while (holding.load() < kApartments)
+        Sleep(1);
+    int asked = 0, unloadable = 0;
+    const ULONGLONG start = GetTickCount64();
+    while (done.load() < kApartments && GetTickCount64() - start < 60000) {
+        ++asked;
+        if (ModuleFixture::canUnloadNow() != S_FALSE)
+            ++unloadable;
+    }
+    SetEvent(finish);
+    for (auto& thread : threads)
+        thread.join();
+    CloseHandle(finish);
+    printf("%d apartments, %d rounds each; the unload answer asked %d times meanwhile\n", kApartments, kRounds,
+           asked);
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(unloadable, 0) << "reported unloadable while objects were alive";
+    EXPECT_EQ(ModuleFixture::canUnloadNow(), S_OK) << "every object and lock is gone";
 }
 
 namespace {

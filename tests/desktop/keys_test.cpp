@@ -179,3 +179,27 @@ TEST_F(SendKeys, GivesUpOnAWindowWhoseThreadDoesNotAnswer)
     const std::vector<Key> keys = keyboardOnly(window.messages(), false);
     EXPECT_LE(keys.size(), 1u);
 }
+
+TEST_F(SendKeys, EveryCharacterValueIsAKeyAPrefixAnEscapeNameOrTheEndOfTheWalk)
+{
+    // Counted independently of the walk: a letter or digit is three messages, a
+    // prefix before "a" five, an escape name in braces three; anything else (a
+    // character above 127, which the code page makes a byte the walk does not
+    // take or an escape text, an unclosed or unknown brace, a NUL) ends the walk.
+    const auto isKey = [](wchar_t c) {
+        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+    };
+    const auto isPrefix = [](wchar_t c) { return c == L'^' || c == L'+' || c == L'%'; };
+    RecordingWindow window;
+    // The messages that typing the keys adds to the window's log.
+    const auto typed = [&](const std::wstring& keys) {
+        const size_t before = keyboardOnly(window.messages(), false).size();
+        return typeInto(window, {text(keys), handleArgument(window.handle())}).size() - before;
+    };
+    for (int value = 0; value <= 0xFF; ++value) {
+        const wchar_t c = wchar_t(value);
+        SCOPED_TRACE(testing::Message() << "character " << value);
+        EXPECT_EQ(typed(std::wstring(L"a") + c + L"a"), isKey(c) ? 9u : isPrefix(c) ? 8u : 3u);
+        EXPECT_EQ(typed(std::wstring(L"{") + c + L"}"), isPrefix(c) ? 3u : 0u);
+    }
+}

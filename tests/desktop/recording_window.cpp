@@ -136,6 +136,40 @@ void ThreadHostedWindow::release()
     SetEvent(released_);
 }
 
+StalledWindow::StalledWindow(const WindowOptions& options) : resumed_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+{
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, options, ready] {
+        window_ = std::make_unique<RecordingWindow>(options);
+        handle_ = window_->handle();
+        threadId_ = GetCurrentThreadId();
+        // Creating the window left messages in the queue; they stay there too.
+        SetEvent(ready);
+        // A plain wait: it lets no sent message in.
+        WaitForSingleObject(resumed_, INFINITE);
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        window_.reset();
+    });
+    WaitForSingleObject(ready, INFINITE);
+    CloseHandle(ready);
+}
+
+StalledWindow::~StalledWindow()
+{
+    resume();
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+    CloseHandle(resumed_);
+}
+
+std::vector<RecordedMessage> StalledWindow::messages() { return window_->messages(); }
+
+void StalledWindow::resume() { SetEvent(resumed_); }
+
 ProcessHostedWindow::ProcessHostedWindow(const WindowOptions& options)
 {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};

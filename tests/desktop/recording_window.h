@@ -86,6 +86,26 @@ private:
     std::thread thread_;
 };
 
+// A window whose thread, once the window exists, retrieves no message at all
+// until the object goes: a program that hangs. Messages sent to it meanwhile
+// wait unhandled; what the window received shows after the object is released.
+class StalledWindow : public HostedWindow {
+public:
+    explicit StalledWindow(const WindowOptions& options = {});
+    ~StalledWindow() override;
+    StalledWindow(const StalledWindow&) = delete;
+    StalledWindow& operator=(const StalledWindow&) = delete;
+    std::vector<RecordedMessage> messages() override;
+    // Lets the thread handle what waits for it, then keeps it pumping.
+    void resume();
+
+private:
+    std::unique_ptr<RecordingWindow> window_; // made and destroyed on thread_
+    HANDLE resumed_;
+    DWORD threadId_ = 0;
+    std::thread thread_;
+};
+
 // A window of window_host.exe, which sits beside the test program.
 class ProcessHostedWindow : public HostedWindow {
 public:
