@@ -578,9 +578,17 @@ int32_t findBytes(const char* needle, int32_t needleLength, const char* source, 
 {
     if (needleLength == 0)
         return -1;
-    for (int32_t q = from; q < from + k && q + needleLength <= length; ++q)
+    // Candidates are found by their first byte, which most text never holds.
+    const int32_t last = (from + k < length - needleLength + 1 ? from + k : length - needleLength + 1) - 1;
+    for (int32_t q = from; q <= last;) {
+        const void* first = memchr(source + q, needle[0], size_t(last - q + 1));
+        if (!first)
+            return -1;
+        q = int32_t(static_cast<const char*>(first) - source);
         if (memcmp(source + q, needle, size_t(needleLength)) == 0)
             return q;
+        ++q;
+    }
     return -1;
 }
 
