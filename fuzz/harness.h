@@ -21,6 +21,10 @@ inline void silenceMessages()
     // Without TZ the C library reads the zone file again at every local-time
     // call, which slows the date parsers tenfold; the zone changes no invariant.
     setenv("TZ", "UTC", 0);
+#if defined(VEXA_FUZZ_ANSI_CODE_PAGE)
+    // The variant built for double-byte text: the stand-in's ANSI code page.
+    setenv("VEXA_STANDIN_ACP", VEXA_FUZZ_ANSI_CODE_PAGE, 1);
+#endif
 }
 
 // The input as a text up to its first NUL, as the library's callers pass it.

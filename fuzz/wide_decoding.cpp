@@ -85,18 +85,31 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 // The first byte picks the code page, the escapes and whether the text is
 // repeated past the conversion's piece size, so that pieces end everywhere.
+// With bit 3, the second byte gives the lengths (up to 3) of a prefix and a
+// suffix taken from the bytes behind it.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 1)
+    if (size < 2)
         return 0;
     const unsigned codePage = data[0] & 1 ? CP_UTF8 : 1252;
     const bool otherEscapes = data[0] & 2;
     const bool repeated = data[0] & 4;
-    std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+    std::string prefix = otherEscapes ? "%" : kEscapePrefix;
+    std::string suffix = otherEscapes ? "" : kEscapeSuffix;
+    size_t used = 1;
+    if (data[0] & 8) {
+        const size_t prefixLength = data[1] & 3, suffixLength = data[1] >> 2 & 3;
+        if (size < 2 + prefixLength + suffixLength)
+            return 0;
+        prefix = textOf(data + 2, prefixLength);
+        suffix = textOf(data + 2 + prefixLength, suffixLength);
+        used = 2 + prefixLength + suffixLength;
+    }
+    std::string text(reinterpret_cast<const char*>(data + used), size - used);
     if (repeated && !text.empty())
         while (text.size() < 4500)
             text += text;
-    checkDecoding(text, codePage, otherEscapes ? "%" : kEscapePrefix, otherEscapes ? "" : kEscapeSuffix);
-    checkRoundTrip(data + 1, size - 1, codePage);
+    checkDecoding(text, codePage, prefix.c_str(), suffix.c_str());
+    checkRoundTrip(data + used, size - used, codePage);
     return 0;
 }

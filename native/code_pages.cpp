@@ -151,6 +151,12 @@ void unitsToUtf8(const uint16_t* units, int count, ByteSink& out)
 
 bool supportsCodePage(unsigned codePage) { return codePage == kCodePage1252 || codePage == kCodePageUtf8; }
 
+const unsigned char* leadByteRanges(unsigned codePage)
+{
+    static const unsigned char ranges932[] = {0x81, 0x9F, 0xE0, 0xFC, 0, 0};
+    return codePage == kCodePage932 ? ranges932 : nullptr;
+}
+
 int bytesToUnits(unsigned codePage, const char* bytes, int count, uint16_t* units, int capacity)
 {
     if (!supportsCodePage(codePage) || !bytes || count == 0 || capacity < 0)

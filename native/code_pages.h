@@ -9,7 +9,14 @@ namespace standin {
 inline constexpr unsigned kCodePage1252 = 1252;
 inline constexpr unsigned kCodePageUtf8 = 65001;
 
+inline constexpr unsigned kCodePage932 = 932;
+
 bool supportsCodePage(unsigned codePage);
+
+// The lead-byte ranges of a double-byte code page, as pairs of first and last
+// byte ending in 0, 0; code page 932 is offered for byte classes only, with no
+// conversion. Null for other code pages.
+const unsigned char* leadByteRanges(unsigned codePage);
 
 // MultiByteToWideChar with flags 0: count -1 converts up to and including the
 // NUL; capacity 0 asks for the number of units. 0 for an unsupported code page,

@@ -92,7 +92,16 @@ HLOCAL LocalFree(HLOCAL memory)
 
 // ------------------------------------------------------------ code pages
 
-UINT GetACP() { return standin::kCodePage1252; }
+// 1252, or 932 (byte classes only) when VEXA_STANDIN_ACP says so, so that the
+// double-byte rules of the library can be exercised too.
+UINT GetACP()
+{
+    static const UINT codePage = [] {
+        const char* chosen = getenv("VEXA_STANDIN_ACP");
+        return chosen && strcmp(chosen, "932") == 0 ? standin::kCodePage932 : standin::kCodePage1252;
+    }();
+    return codePage;
+}
 
 BOOL IsValidCodePage(UINT codePage) { return standin::supportsCodePage(codePage); }
 
@@ -100,13 +109,16 @@ BOOL GetCPInfo(UINT codePage, CPINFO* info)
 {
     if (codePage == CP_ACP)
         codePage = GetACP();
-    if (!standin::supportsCodePage(codePage) || !info) {
+    const unsigned char* leadBytes = standin::leadByteRanges(codePage);
+    if ((!standin::supportsCodePage(codePage) && !leadBytes) || !info) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     *info = CPINFO{};
-    info->MaxCharSize = codePage == standin::kCodePageUtf8 ? 4 : 1;
+    info->MaxCharSize = codePage == standin::kCodePageUtf8 ? 4 : leadBytes ? 2 : 1;
     info->DefaultChar[0] = '?';
+    for (int i = 0; leadBytes && (leadBytes[i] || leadBytes[i + 1]); ++i)
+        info->LeadByte[i] = leadBytes[i];
     return TRUE;
 }
 

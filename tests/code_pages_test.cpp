@@ -155,3 +155,17 @@ TEST(StandInCodePages, AnswerLengthQueriesAndRefuseWhatTheyDoNotOffer)
     EXPECT_EQ(standin::bytesToUnits(932, "abc", 3, small, 2), 0);
     EXPECT_FALSE(standin::supportsCodePage(932));
 }
+
+TEST(StandInCodePages, KnowTheLeadBytesOf932AsTheSystem)
+{
+    CPINFO info{};
+    ASSERT_TRUE(GetCPInfo(932, &info));
+    const unsigned char* ranges = standin::leadByteRanges(932);
+    ASSERT_NE(ranges, nullptr);
+    for (int i = 0; i < MAX_LEADBYTES; ++i) {
+        EXPECT_EQ(ranges[i], info.LeadByte[i]) << i;
+        if (!info.LeadByte[i] && !ranges[i] && i % 2 == 0)
+            break;
+    }
+    EXPECT_EQ(standin::leadByteRanges(1252), nullptr);
+}

@@ -1,7 +1,7 @@
 // Stand-in for the system header in the native (Linux, sanitizer) build of the
 // library's system-independent parts. It declares only what those parts and
 // their tests use; standin.cpp implements it on the C library. Code pages: 1252
-// (the ANSI code page here) and UTF-8.
+// (the ANSI code page here) and UTF-8; 932 for its lead bytes only.
 #pragma once
 #include <pthread.h>
 
