@@ -655,14 +655,35 @@ int32_t decodeEscape(const char* source, int32_t p, int32_t length, LWString& de
     return next;
 }
 
-// Converts k bytes; true and appended when the system produced a result.
-bool convertNarrowPiece(const char* bytes, int32_t k, LWString& destination, UINT codePage)
+// The system converts a UTF-8 sequence cut off by the end of its input as one
+// U+FFFD that swallows every byte behind the lead byte, while inside the text
+// those bytes may be characters of their own. A piece that ends before the text
+// does is therefore converted with a seal of ASCII bytes behind it, which ends
+// any sequence where the next piece's first byte would (the pieces never end
+// inside a well-formed sequence); the seal's units are dropped again. Three
+// bytes, so that no sequence reaches past them.
+constexpr char kUtf8Seal[] = "AAA";
+constexpr int32_t kUtf8SealLength = 3;
+
+// Converts k bytes, sealed (see above) or not; true and appended when the system
+// produced a result.
+bool convertNarrowPiece(const char* bytes, int32_t k, LWString& destination, UINT codePage, bool sealed)
 {
+    LString sealedBytes;
+    if (sealed) {
+        sealedBytes.reserve(k + kUtf8SealLength);
+        sealedBytes.append(bytes, k);
+        sealedBytes.append(kUtf8Seal, kUtf8SealLength);
+        bytes = sealedBytes.data();
+        k += kUtf8SealLength;
+    }
     wchar_t local[kWideBuffer];
     // A UTF-7 piece may have grown past the usual size to keep a run whole.
     const int32_t capacity = k + kWideBufferSlack > kWideBuffer ? k + kWideBufferSlack : kWideBuffer;
     wchar_t* buffer = capacity > kWideBuffer ? new wchar_t[size_t(capacity)] : local;
-    const int n = MultiByteToWideChar(codePage, 0, bytes, k, buffer, capacity);
+    int n = MultiByteToWideChar(codePage, 0, bytes, k, buffer, capacity);
+    if (sealed)
+        n -= kUtf8SealLength;
     const bool converted = n >= 1 && n <= capacity - kWideBufferSlack;
     if (converted)
         destination.append(buffer, n);
@@ -719,7 +740,8 @@ void narrowToWide(const char* source, int32_t count, LWString& destination, unsi
         }
         if (q > p)
             k = q - p;
-        if (convertNarrowPiece(source + p, k, destination, resolved)) {
+        const bool sealed = resolved == kCodePageUtf8 && p + k < length;
+        if (convertNarrowPiece(source + p, k, destination, resolved, sealed)) {
             p += k;
             k = 0;
         } else if (k <= 2) {

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "lock.h"
+#include "memory_marks.h"
 #include "output.h"
 
 namespace {
@@ -85,6 +86,7 @@ void* carve(uint64_t total)
             poolLock.release();
             outOfMemory(kPoolChunkSize);
         }
+        markUnusable(fresh, kPoolChunkSize);
         pool.chunk = fresh;
         pool.chunkUsed = kChunkStart;
     }
@@ -99,6 +101,7 @@ void* allocateLarge(uint64_t total)
     char* base = bytes <= SIZE_MAX ? static_cast<char*>(malloc(size_t(bytes))) : nullptr;
     if (!base)
         outOfMemory(bytes);
+    markUnusable(base, size_t(bytes));
     return base + kChunkStart + kHeaderSize;
 }
 
@@ -126,6 +129,7 @@ void* poolAlloc(uint32_t size)
             block = carve(sizeClass.total);
         }
     }
+    markUsable(static_cast<char*>(block) - kHeaderSize, size_t(sizeClass.total)); // header and usable bytes
     headerOf(block) = size;
     return block;
 }
@@ -143,6 +147,8 @@ void poolFree(void* block)
     FreeBlock* freed = static_cast<FreeBlock*>(block);
     freed->next = pool.freeLists[sizeClass.index];
     pool.freeLists[sizeClass.index] = freed;
+    // The link stays readable: the leak checker follows no pointer in unusable bytes.
+    markUnusable(freed + 1, size_t(sizeClass.total - kHeaderSize) - sizeof(FreeBlock));
 }
 
 // The module's global allocation operators. Over-aligned types keep the runtime's

@@ -10,9 +10,9 @@ void poolFree(void* block);
 uint32_t poolUsableSize(uint32_t size);
 
 // Header size and the alignment of the addresses handed out. A 4-byte header is
-// enough on x86; on x64 blocks are laid out so that every address is 16-byte
-// aligned, as operator new must deliver there.
-#if defined(_WIN64)
+// enough on x86; with 64-bit pointers blocks are laid out so that every address
+// is 16-byte aligned, as operator new must deliver there.
+#if UINTPTR_MAX > 0xFFFFFFFFu
 inline constexpr uint32_t kPoolAlignment = 16;
 #else
 inline constexpr uint32_t kPoolAlignment = 4;

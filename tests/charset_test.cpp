@@ -260,6 +260,21 @@ TEST(NarrowToWide, KeepsUtf8AndUtf7SequencesWholeAtThePieceBoundary)
     EXPECT_EQ(toWide(systemNarrow(kana, 65000), 65000), kana);
 }
 
+TEST(NarrowToWide, KeepsTheBytesBehindAUtf8SequenceCutOffByAPieceEnd)
+{
+    // The system swallows the bytes behind a lead byte that the end of its input
+    // cuts off; a piece end inside the text (before an escape, at the piece size)
+    // must not.
+    EXPECT_EQ(toWide("\xF0" "A{%u42}", 65001), L"\xFFFD" L"AB");
+    EXPECT_EQ(toWide("\xE3\x81{%u42}", 65001), L"\xFFFD" L"B");
+    for (const char* pattern : {")\xF0", "ab\xE3", "\xF4\x90", "\xF0\x9F\x98"}) {
+        std::string text;
+        while (text.size() < 4500)
+            text += pattern;
+        EXPECT_TRUE(toWide(text, 65001) == systemWide(text, 65001)) << pattern; // no flood of units on failure
+    }
+}
+
 TEST(Conversion, RoundTripsEveryTextInBothDirections)
 {
     std::mt19937 random(5);

@@ -116,7 +116,10 @@ TEST(ParseDateTime, ReportsMalformedPartsAndUsesTheirDigits)
     EXPECT_EQ(outputOf([&] { seconds = FParseDateTime("80102", false); }),
               "Error 15000: Date-time string '80102' is not correct. The format should be [[yy]mmdd][.hhmm[ss]].\n");
     EXPECT_EQ(local(seconds), "2008-01-02 00:00:00");
+}
 
+TEST(ParseDateTime, ReportsMalformedPartsInJapanese)
+{
     JapaneseMessages japanese;
     EXPECT_EQ(fromCodePage932(outputOf([] { FParseDateTime("80102", false); })),
               L"Error 15000: \u65E5\u6642\u6587\u5B57\u5217 '80102' \u306E\u5F62\u5F0F\u304C\u6B63\u3057\u304F\u3042"
@@ -280,38 +283,4 @@ TEST(TimeFormatting, ShowsEveryForm)
     const std::unique_ptr<FILETIME> f = FDateTimeToFileTime(20080102, 30405, false);
     EXPECT_STREQ(FFileTimeText(*f).data(), "2008/01/02 03:04:05 000");
     EXPECT_STREQ(FFileTimeClock(*f).data(), "03:04:05");
-}
-
-TEST(FileDates, ReadTheLastWriteTimeInLocalTime)
-{
-    char base[MAX_PATH];
-    ASSERT_GT(GetTempPathA(sizeof base, base), 0u);
-    const std::string directory = std::string(base) + "vexa-dates-" + std::to_string(GetCurrentProcessId());
-    const std::string name = directory + "\\dated.txt";
-    ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
-    // Held open for writing by another handle: the readers share it.
-    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, FDateTimeToFileTime(20080102, 30405, false).get()));
-
-    int32_t time = -5;
-    LString text("at ");
-    EXPECT_EQ(FFileDateTime(name.c_str(), &time, &text), 20080102);
-    EXPECT_EQ(time, 30405);
-    EXPECT_STREQ(text.data(), "at 08/01/02 03:04:05");
-    EXPECT_EQ(FFileDate(name.c_str()) + FFileTime(name.c_str()), 20080102 + 30405);
-    EXPECT_EQ(FFileDateAndTime(name.c_str(), time), 20080102);
-    EXPECT_EQ(FFileDateTime64(name.c_str()), uint64_t(30405) << 32 | 20080102);
-    EXPECT_STREQ(FFileDateText(name.c_str()).data(), "08/01/02 03:04:05");
-    CloseHandle(file);
-
-    EXPECT_EQ(outputOf([&] {
-                  EXPECT_EQ(FFileDateTime((directory + "\\missing").c_str(), &time, &text), 0);
-                  EXPECT_EQ(FFileDateText(directory.c_str()).length(), 0);
-              }),
-              "");
-    EXPECT_EQ(time, 0);
-    EXPECT_STREQ(text.data(), "at 08/01/02 03:04:05");
-    EXPECT_TRUE(DeleteFileA(name.c_str()));
-    EXPECT_TRUE(RemoveDirectoryA(directory.c_str()));
 }

@@ -79,6 +79,10 @@ TEST(TextToNum, ReportsLeftoversAndOverflowNamingTheTextAfterThePrefix)
         EXPECT_EQ(r.value, c.value) << c.text;
         EXPECT_EQ(r.output, cannotAnalyze(c.shown)) << c.text;
     }
+}
+
+TEST(TextToNum, ReportsLeftoversInJapanese)
+{
     JapaneseMessages japanese;
     EXPECT_EQ(fromCodePage932(read("12x").output), L"Error 15000: \u300C" L"12x\u300D\u3092\u6570\u5024\u3068"
                                                    L"\u3057\u3066\u89E3\u91C8\u3067\u304D\u307E\u305B\u3093\n");

@@ -141,7 +141,7 @@ TEST(PoolOperatorNew, AllocatesFromThePool)
 
 CHILD_SCENARIO(PoolHeapRefusal)
 {
-#if defined(_WIN64)
+#if UINTPTR_MAX > 0xFFFFFFFFu
     // Beyond what a 32-bit header can describe.
     volatile size_t size = size_t(1) << 33;
 #else
