@@ -390,34 +390,34 @@ int32_t narrowOneCharacter(const wchar_t* source, int32_t p, int32_t length, LSt
 // text is mostly such runs.
 void copyAsciiBlocks(const wchar_t* source, int32_t& p, int32_t end, char*& out)
 {
-    if constexpr (sizeof(wchar_t) != 2)
-        return;
+    if constexpr (sizeof(wchar_t) == 2) { // the blocks are read as 16-bit units
 #ifdef __SSE2__
-    const __m128i highBits = _mm_set1_epi16(int16_t(0xFF80));
-    while (end - p >= 16) {
-        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + p));
-        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + p + 8));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(first, second), highBits),
-                                              _mm_setzero_si128())) != 0xFFFF)
-            break;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(first, second));
-        out += 16;
-        p += 16;
-    }
-#endif
-    constexpr uint64_t kHighBits = 0xFF80FF80FF80FF80ull;
-    while (end - p >= 8) {
-        uint64_t first, second;
-        memcpy(&first, source + p, 8);
-        memcpy(&second, source + p + 4, 8);
-        if ((first | second) & kHighBits)
-            return;
-        for (int i = 0; i < 4; ++i) {
-            out[i] = char(first >> (16 * i));
-            out[4 + i] = char(second >> (16 * i));
+        const __m128i highBits = _mm_set1_epi16(int16_t(0xFF80));
+        while (end - p >= 16) {
+            const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + p));
+            const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + p + 8));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(first, second), highBits),
+                                                  _mm_setzero_si128())) != 0xFFFF)
+                break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(first, second));
+            out += 16;
+            p += 16;
         }
-        out += 8;
-        p += 8;
+#endif
+        constexpr uint64_t kHighBits = 0xFF80FF80FF80FF80ull;
+        while (end - p >= 8) {
+            uint64_t first, second;
+            memcpy(&first, source + p, 8);
+            memcpy(&second, source + p + 4, 8);
+            if ((first | second) & kHighBits)
+                return;
+            for (int i = 0; i < 4; ++i) {
+                out[i] = char(first >> (16 * i));
+                out[4 + i] = char(second >> (16 * i));
+            }
+            out += 8;
+            p += 8;
+        }
     }
 }
 

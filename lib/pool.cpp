@@ -119,6 +119,7 @@ void* poolAlloc(uint32_t size)
     void* block;
     if (sizeClass.index == 0) {
         block = allocateLarge(sizeClass.total);
+        markUsable(static_cast<char*>(block) - kHeaderSize, size_t(sizeClass.total));
     } else {
         LLockGuard guard(poolLock);
         FreeBlock*& head = pool.freeLists[sizeClass.index];
@@ -128,8 +129,10 @@ void* poolAlloc(uint32_t size)
         } else {
             block = carve(sizeClass.total);
         }
+        // Header and usable bytes; under the lock, because a block's header shares
+        // a sanitizer shadow byte with its neighbour's tail, which poolFree marks.
+        markUsable(static_cast<char*>(block) - kHeaderSize, size_t(sizeClass.total));
     }
-    markUsable(static_cast<char*>(block) - kHeaderSize, size_t(sizeClass.total)); // header and usable bytes
     headerOf(block) = size;
     return block;
 }
