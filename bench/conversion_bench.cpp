@@ -105,20 +105,6 @@ double fillBytes(int32_t count)
     });
 }
 
-// The escape search compares the prefix at every byte position, one runtime
-// memcmp call each.
-double prefixSearch(const LString& narrow)
-{
-    volatile int32_t prefixLength = 3;
-    volatile int found = 0;
-    return bench::medianNs(kRuns, 1, [&] {
-        const int32_t n = prefixLength;
-        for (int32_t q = 0; q + n <= narrow.length(); ++q)
-            if (memcmp(narrow.data() + q, kEscapePrefix, size_t(n)) == 0)
-                found = found + 1;
-    });
-}
-
 } // namespace
 
 int main()
@@ -156,8 +142,6 @@ int main()
     wideToNarrow(foreign.data(), kLength, escapedNarrow, CP_ACP, kEscapePrefix, kEscapeSuffix);
     bench::row("3", "wide 1 MB ASCII without escapes vs MultiByteToWideChar", wideLibrary(asciiNarrow) / 1e6,
                wideBare(asciiNarrow) / 1e6, "ms", Goal::None, 0, "-");
-    bench::row("3", "  a memcmp of the escape prefix at each of the 1M bytes vs MultiByteToWideChar",
-               prefixSearch(asciiNarrow) / 1e6, wideBare(asciiNarrow) / 1e6, "ms", Goal::None, 0, "-");
     // The escapes' bytes, read bare, are just ASCII: the reference does less work.
     std::snprintf(label, sizeof label, "wide %.1f MB mostly escapes vs MultiByteToWideChar (escapes kept as text)",
                   escapedNarrow.length() / 1048576.0);
