@@ -3,15 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 
 namespace {
-
-std::map<std::string, ChildScenario>& scenarios()
-{
-    static std::map<std::string, ChildScenario> registry;
-    return registry;
-}
 
 struct OwnedHandle {
     HANDLE handle = nullptr;
@@ -33,26 +26,6 @@ std::string readAll(HANDLE pipe)
 }
 
 } // namespace
-
-ChildScenarioRegistration::ChildScenarioRegistration(const char* name, ChildScenario scenario)
-{
-    scenarios()[name] = scenario;
-}
-
-bool runScenarioFromCommandLine(int argc, char** argv)
-{
-    const char* const flag = "--child=";
-    if (argc < 2 || strncmp(argv[1], flag, strlen(flag)) != 0)
-        return false;
-    const auto found = scenarios().find(argv[1] + strlen(flag));
-    if (found == scenarios().end()) {
-        printf("unknown scenario %s\n", argv[1]);
-        exit(99);
-    }
-    found->second();
-    fflush(stdout);
-    exit(0); // a scenario that should have ended the process did not
-}
 
 ChildResult runChildScenario(const char* name)
 {
