@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "civil_days.h"
 #include "code_pages.h"
 
 namespace {
@@ -27,30 +28,6 @@ int daysInMonth(int64_t year, int month)
 {
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
-}
-
-// Days from 1970-01-01 of a Gregorian date, and back (any date from year 1 on).
-int64_t daysFromCivil(int64_t year, unsigned month, unsigned day)
-{
-    year -= month <= 2;
-    const int64_t era = year / 400;
-    const unsigned yearOfEra = unsigned(year - era * 400);
-    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + int64_t(dayOfEra) - 719468;
-}
-
-void civilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day)
-{
-    days += 719468;
-    const int64_t era = days / 146097;
-    const unsigned dayOfEra = unsigned(days - era * 146097);
-    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
-    day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
-    month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
-    year = int64_t(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
 }
 
 // The C library's current offset of local time from UTC, in file-time units.

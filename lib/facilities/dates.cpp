@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "charset.h"
+#include "civil_days.h"
 #include "messages.h"
 #include "numbers.h"
 #include "wording.h"
@@ -68,20 +69,6 @@ int32_t characterCount(const char* text)
     for (int32_t i = 0; text[i]; ++count)
         i += isLeadByte(uint8_t(text[i])) && text[i + 1] ? 2 : 1;
     return count;
-}
-
-// Gregorian date of a day count from 1970-01-01, valid for any 32-bit day count.
-void civilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day)
-{
-    days += 719468; // from 0000-03-01
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const unsigned dayOfEra = unsigned(days - era * 146097);
-    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
-    day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
-    month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
-    year = int64_t(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
 }
 
 LString dateTimeText(const SYSTEMTIME& t, bool milliseconds)
