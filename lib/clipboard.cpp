@@ -1,6 +1,7 @@
 #include "clipboard.h"
 
 #include <cstring>
+#include <optional>
 #include <type_traits>
 
 #include "messages.h"
@@ -31,39 +32,50 @@ private:
     bool open_;
 };
 
-// A movable global block that is freed unless the system takes it.
+// A movable global block holding a copy of the bytes; freed unless the system
+// takes it.
 class GlobalBlock {
 public:
-    explicit GlobalBlock(size_t bytes) : block_(GlobalAlloc(GMEM_MOVEABLE, bytes)) {}
-    ~GlobalBlock()
+    GlobalBlock(const void* bytes, size_t count) : block_(clipboardBlockAllocator()(GMEM_MOVEABLE, count))
     {
-        if (block_)
-            GlobalFree(block_);
+        void* memory = block_ ? GlobalLock(block_) : nullptr;
+        if (!memory) {
+            message(kMsgWin32Error, "GlobalAlloc() failed");
+            release();
+            return;
+        }
+        memcpy(memory, bytes, count);
+        GlobalUnlock(block_);
     }
+    ~GlobalBlock() { release(); }
     GlobalBlock(const GlobalBlock&) = delete;
     GlobalBlock& operator=(const GlobalBlock&) = delete;
 
-    // Copies the bytes in; false when the block could not be had or locked.
-    bool fill(const void* bytes, size_t count)
-    {
-        void* memory = block_ ? GlobalLock(block_) : nullptr;
-        if (!memory)
-            return false;
-        memcpy(memory, bytes, count);
-        GlobalUnlock(block_);
-        return true;
-    }
+    // False (reported) when the block could not be had or locked.
+    explicit operator bool() const { return block_ != nullptr; }
 
     // Hands the block to the clipboard; it is the system's once accepted.
     bool giveToClipboard(UINT format)
     {
-        if (!SetClipboardData(format, block_))
+        if (!SetClipboardData(format, block_)) {
+            message(kMsgWin32Error, "SetClipboardData() failed");
             return false;
+        }
         block_ = nullptr;
         return true;
     }
 
 private:
+    void release()
+    {
+        if (block_) {
+            const DWORD lastError = GetLastError();
+            GlobalFree(block_);
+            SetLastError(lastError);
+            block_ = nullptr;
+        }
+    }
+
     HGLOBAL block_;
 };
 
@@ -90,20 +102,6 @@ bool readClipboard(HWND owner, UINT format, Text& text)
     return true;
 }
 
-bool putOnClipboard(UINT format, const void* bytes, size_t count)
-{
-    GlobalBlock block(count);
-    if (!block.fill(bytes, count)) {
-        message(kMsgWin32Error, "GlobalAlloc() failed");
-        return false;
-    }
-    if (!block.giveToClipboard(format)) {
-        message(kMsgWin32Error, "SetClipboardData() failed");
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 DWORD FGetOsMajorVersion()
@@ -117,14 +115,28 @@ bool FGetClipboardText(HWND owner, LString& text) { return readClipboard(owner, 
 
 bool FGetClipboardWText(HWND owner, LWString& text) { return readClipboard(owner, CF_UNICODETEXT, text); }
 
+ClipboardBlockAllocator& clipboardBlockAllocator()
+{
+    static ClipboardBlockAllocator allocator = GlobalAlloc;
+    return allocator;
+}
+
 bool FPutClipboardText(const char* text, HWND owner, const wchar_t* wideText)
 {
     OpenClipboardScope clipboard(owner);
     if (!clipboard)
         return false;
+    // Both blocks are filled before the clipboard is emptied: a failed
+    // allocation leaves what the clipboard held.
+    GlobalBlock narrow(text, strlen(text) + 1);
+    if (!narrow)
+        return false;
+    std::optional<GlobalBlock> wide;
+    if (wideText && !wide.emplace(wideText, (wcslen(wideText) + 1) * sizeof(wchar_t)))
+        return false;
     EmptyClipboard();
-    const bool narrowTaken = putOnClipboard(CF_TEXT, text, strlen(text) + 1);
-    if (narrowTaken && wideText)
-        putOnClipboard(CF_UNICODETEXT, wideText, (wcslen(wideText) + 1) * sizeof(wchar_t));
+    const bool narrowTaken = narrow.giveToClipboard(CF_TEXT);
+    if (narrowTaken && wide)
+        wide->giveToClipboard(CF_UNICODETEXT);
     return narrowTaken;
 }

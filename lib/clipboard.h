@@ -19,3 +19,8 @@ bool FGetClipboardWText(HWND owner, LWString& text);
 // is given, also as CF_UNICODETEXT, so other programs get the exact characters.
 // True when the clipboard took the text.
 bool FPutClipboardText(const char* text, HWND owner, const wchar_t* wideText = nullptr);
+
+// Allocates the blocks handed to the clipboard; tests replace it to make the
+// allocation fail.
+using ClipboardBlockAllocator = HGLOBAL(WINAPI*)(UINT flags, SIZE_T bytes);
+ClipboardBlockAllocator& clipboardBlockAllocator();

@@ -1,6 +1,7 @@
 #include "strings.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -27,7 +28,7 @@ int32_t findIn(const Char* needle, const Char* haystack, int32_t haystackLength)
 {
     if (!needle || !haystack)
         return -1;
-    if (haystackLength < 0)
+    if (haystackLength == -1)
         haystackLength = LBuffer<Char>::terminatedLength(haystack);
     for (int32_t start = 0; start < haystackLength; ++start) {
         int32_t i = 0;
@@ -35,8 +36,6 @@ int32_t findIn(const Char* needle, const Char* haystack, int32_t haystackLength)
             ++i;
         if (!needle[i])
             return start;
-        if (!haystack[start + i])
-            return -1; // the haystack ended inside a partial match
     }
     return -1;
 }
@@ -61,14 +60,15 @@ void LString::appendFormatV(const char* format, va_list args)
         va_end(again);
         return;
     }
+    // The rendered text is appended up to its first NUL, as a terminated source
+    // would be: a %c of 0 ends it.
     if (size_t(needed) < sizeof buffer) {
-        append(buffer, needed);
+        append(buffer, -1);
     } else {
         // Longer than the buffer: format once more into a block of the right size.
-        char* whole = new char[size_t(needed) + 1];
-        vsnprintf(whole, size_t(needed) + 1, format, again);
-        append(whole, needed);
-        delete[] whole;
+        const std::unique_ptr<char[]> whole(new char[size_t(needed) + 1]);
+        vsnprintf(whole.get(), size_t(needed) + 1, format, again);
+        append(whole.get(), -1);
     }
     va_end(again);
 }

@@ -47,18 +47,27 @@ WPARAM namedKeyCharacter(const char* name, int32_t code)
 }
 
 // What a character key becomes with the Shift key held, by the keyboard layout;
-// the character itself when the layout has nothing else for it.
+// the character itself when the layout has nothing else for it, or a dead key
+// there. Asked without touching the thread's keyboard state: a translation that
+// left a dead key pending would change the caller's next key.
 char shiftedCharacter(char key, WORD virtualKey)
 {
     if (key >= 'a' && key <= 'z')
         return char(key - 32);
     if (key >= 'A' && key <= 'Z')
         return key;
+    constexpr UINT kKeepKeyboardState = 0x4;
     BYTE state[256] = {};
     state[VK_SHIFT] = 0x80;
-    WORD translated = 0;
-    const UINT scanCode = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
-    return ToAscii(virtualKey, scanCode, state, &translated, 0) == 1 ? char(translated) : key;
+    const HKL layout = GetKeyboardLayout(0);
+    wchar_t translated[4] = {};
+    const UINT scanCode = MapVirtualKeyExW(virtualKey, MAPVK_VK_TO_VSC, layout);
+    if (ToUnicodeEx(virtualKey, scanCode, state, translated, 4, kKeepKeyboardState, layout) != 1)
+        return key;
+    char narrow = 0;
+    BOOL lossy = FALSE;
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, translated, 1, &narrow, 1, nullptr, &lossy);
+    return bytes == 1 && !lossy ? narrow : key;
 }
 
 class KeySender {

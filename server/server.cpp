@@ -76,10 +76,8 @@ HRESULT STDMETHODCALLTYPE TServer::Invoke(DISPID id, REFIID, LCID, WORD, DISPPAR
 {
     // A missing parameter block is a call without arguments.
     const UINT namedCount = parameters ? parameters->cNamedArgs : 0;
-    UINT argumentCount = parameters ? parameters->cArgs : 0;
+    const UINT argumentCount = parameters ? parameters->cArgs : 0;
     VARIANT* arguments = parameters ? parameters->rgvarg : nullptr;
-    if (!arguments)
-        argumentCount = 0;
 
     if (namedCount != 0)
         return DISP_E_NONAMEDARGS;
@@ -88,6 +86,10 @@ HRESULT STDMETHODCALLTYPE TServer::Invoke(DISPID id, REFIID, LCID, WORD, DISPPAR
         return DISP_E_MEMBERNOTFOUND;
     if (argumentCount >= 32 || !(method->argumentCounts & (1u << argumentCount)))
         return DISP_E_BADPARAMCOUNT;
+    // A block that claims arguments but holds none is malformed: running the
+    // method without them would beep or click where nobody asked.
+    if (argumentCount != 0 && !arguments)
+        return E_INVALIDARG;
     // A method's own failure never reaches the client: it left the result as passed.
     return dispatch(id, argumentCount, arguments, result) ? S_OK : DISP_E_MEMBERNOTFOUND;
 }

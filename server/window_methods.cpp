@@ -128,25 +128,25 @@ HRESULT TServer::getForegroundWindow(VARIANT* result)
     return setIntResult(result, handleToInt(GetForegroundWindow()));
 }
 
-// The two activation setters answer 0, their failure value, for a handle that
-// names no window, without calling the system: SetActiveWindow(NULL) would
-// deactivate the caller's own window.
+// The activation setters hand any handle to the system and answer what it
+// says: 0 for one that names no window, while 0 itself deactivates the
+// caller's active window.
 HRESULT TServer::setActiveWindow(VARIANT* arguments, VARIANT* result)
 {
-    HWND window = nullptr;
-    const HRESULT converted = windowArgument(argumentAt(arguments, 1, 0), &window);
+    int32_t handle = 0;
+    const HRESULT converted = varToInt(argumentAt(arguments, 1, 0), &handle);
     if (FAILED(converted))
         return converted;
-    return setIntResult(result, window ? handleToInt(SetActiveWindow(window)) : 0);
+    return setIntResult(result, handleToInt(SetActiveWindow(intToWindow(handle))));
 }
 
 HRESULT TServer::setForegroundWindow(VARIANT* arguments, VARIANT* result)
 {
-    HWND window = nullptr;
-    const HRESULT converted = windowArgument(argumentAt(arguments, 1, 0), &window);
+    int32_t handle = 0;
+    const HRESULT converted = varToInt(argumentAt(arguments, 1, 0), &handle);
     if (FAILED(converted))
         return converted;
-    return setIntResult(result, window && SetForegroundWindow(window) ? 1 : 0);
+    return setIntResult(result, SetForegroundWindow(intToWindow(handle)) ? 1 : 0);
 }
 
 // GetWindowRect itself refuses a handle that names no window, so the readers

@@ -265,3 +265,34 @@ TEST_F(Clipboard, LibraryReadersAppendWhatTheClipboardHolds)
     EXPECT_TRUE(FPutClipboardText("narrow only", nullptr));
     EXPECT_EQ(narrowOnClipboard(), "narrow only");
 }
+
+namespace {
+int allocationsBeforeFailure = 0;
+HGLOBAL WINAPI allocateUntilExhausted(UINT flags, SIZE_T bytes)
+{
+    if (allocationsBeforeFailure-- > 0)
+        return GlobalAlloc(flags, bytes);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+}
+} // namespace
+
+TEST_F(Clipboard, AFailedAllocationKeepsWhatTheClipboardHeld)
+{
+    // The narrow block failing, then the wide one after the narrow was filled.
+    for (int succeeding : {0, 1}) {
+        SCOPED_TRACE(succeeding);
+        set(L"kept");
+        const ClipboardBlockAllocator real = clipboardBlockAllocator();
+        clipboardBlockAllocator() = allocateUntilExhausted;
+        allocationsBeforeFailure = succeeding;
+        CaptureStdout();
+        const bool taken = FPutClipboardText("lost", nullptr, L"lost");
+        const std::string output = GetCapturedStdout();
+        clipboardBlockAllocator() = real;
+        EXPECT_FALSE(taken);
+        EXPECT_EQ(output.rfind("Error 17000: GlobalAlloc() failed: ", 0), 0u) << output;
+        EXPECT_EQ(narrowOnClipboard(), "kept");
+        EXPECT_EQ(wideOnClipboard(), L"kept");
+    }
+}

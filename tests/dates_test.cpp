@@ -163,6 +163,14 @@ TEST(TextToTime, ReportsInOneWordingAndConvertsTheFieldsSetSoFar)
     EXPECT_EQ(fromCodePage932(outputOf([&] { seconds = FTextToTime("13/01", false); })), slashFormError("13/01"));
     EXPECT_EQ(local(seconds), std::to_string(std::stoi(expand("Y")) + 1) + "-01-01 00:00:00");
 
+    // A malformed time leaves the time of day as it was: the current one.
+    SYSTEMTIME t, now;
+    GetLocalTime(&now);
+    outputOf([&] { EXPECT_FALSE(FTextToSystemTime("2008/1/2.1230", false, t)); });
+    EXPECT_EQ(t.wYear * 10000 + t.wMonth * 100 + t.wDay, 20080102);
+    const auto secondOfDay = [](const SYSTEMTIME& s) { return s.wHour * 3600 + s.wMinute * 60 + s.wSecond; };
+    EXPECT_LE((secondOfDay(t) - secondOfDay(now) + 86400) % 86400, 2) << shown(t);
+
     for (const char* text : {"", "1.2.3", "2008/1/2/3", "12:", "2008/1/2.25:00", "99999/1/1", "2008/65537/1"})
         EXPECT_EQ(fromCodePage932(outputOf([&] { FTextToTime(text, false); })), slashFormError(text)) << text;
     for (char filler : {'/', '.', '7'}) {
@@ -240,7 +248,8 @@ TEST(TimeConversions, LocalDatesAndTimesToFileTimes)
     for (int32_t date : {20081301, 20080230, -20080101, 655370101}) {
         std::unique_ptr<FILETIME> f;
         const std::string output = outputOf([&] { f = FDateTimeToFileTime(date, 0, false); });
-        EXPECT_FALSE(f) << date;
+        ASSERT_TRUE(f) << date; // a caller may use the allocation without a test
+        EXPECT_EQ(units(*f), 0u) << date;
         EXPECT_TRUE(startsWith(output, "Error 17000: SystemTimeToFileTime() failed: ")) << output;
     }
     EXPECT_EQ(local(FSystemTimeToTime(systemTime(2008, 1, 2, 3, 4, 5))), "2008-01-02 03:04:05");

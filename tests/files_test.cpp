@@ -147,10 +147,13 @@ TEST(Files, KnowTheCurrentDirectoryTheModuleAndTemporaryNames)
     TempFolder folder;
     CurrentDirectory restore("C:\\");
     EXPECT_EQ(str(FCurrentDirectory(true)), "C:\\");
-    ASSERT_TRUE(FSetCurrentDirectory(folder.path().c_str()));
+    ASSERT_EQ(FSetCurrentDirectory(folder.path().c_str()), TRUE);
     EXPECT_EQ(str(FCurrentDirectory(false)) + "|" + str(FCurrentDirectory(true)), folder.path() + "|" + folder / "");
-    EXPECT_EQ(outputOf([&] { EXPECT_FALSE(FSetCurrentDirectory((folder / "none").c_str())); }),
-              "Error 17000: SetCurrentDirectory( " + folder / "none" + " ) failed: " + notFound() + "\n");
+    int32_t failed = 0;
+    const std::string reported = "SetCurrentDirectory( " + folder / "none" + " ) failed: " + notFound();
+    EXPECT_EQ(outputOf([&] { failed = FSetCurrentDirectory((folder / "none").c_str()); }),
+              "Error 17000: " + reported + "\n");
+    EXPECT_EQ(failed, int32_t(reported.size())) << "the report's result";
 
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof self); // the library is linked into this program

@@ -267,12 +267,16 @@ TEST(Options, RangeListsFillOpenEnds)
     EXPECT_EQ(shownRanges(list), "(0,0)");
     deleteRangeList(list);
 
-    LPtrArray mine; // a list of the caller's stays, even empty
-    LPtrArray* provided = &mine;
+    // An empty list is given back whoever made it; one with elements stays.
+    LPtrArray* provided = new LPtrArray;
     set.clear();
     set.addRangeList("r", &provided);
     set.parse("-r:");
-    EXPECT_EQ(provided, &mine);
+    EXPECT_EQ(provided, nullptr);
+    set.parse("-r:1");
+    set.parse("-r:");
+    EXPECT_EQ(shownRanges(provided), "(1,1)");
+    deleteRangeList(provided);
 }
 
 // The wording holds code page 932 characters in every language.

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "facilities_support.h"
 #include "messages.h"
@@ -137,4 +139,44 @@ TEST(ChildProcess, KillsARunningChildAndLeavesAnEndedOneAlone)
     outputToTheEnd(child);
     EXPECT_TRUE(child.kill());
     EXPECT_EQ(child.exitCode(), 5u);
+}
+
+TEST(AnonymousPipe, IsOpenWhileItsReadEndIs)
+{
+    LAnonymPipe pipe;
+    ASSERT_TRUE(pipe.isOpen());
+    EXPECT_EQ(pipe.write("ab", 2), 2);
+    pipe.closeWriteEnd();
+    EXPECT_TRUE(pipe.isOpen()) << "what was written can still be read";
+    char buffer[4];
+    EXPECT_EQ(pipe.read(buffer, sizeof buffer), 2);
+    LAnonymPipe writeOnly;
+    writeOnly.closeReadEnd();
+    EXPECT_FALSE(writeOnly.isOpen());
+}
+
+namespace {
+std::vector<std::pair<DWORD, DWORD>> sentEvents;
+BOOL WINAPI recordEvent(DWORD event, DWORD group)
+{
+    sentEvents.emplace_back(event, group);
+    return TRUE;
+}
+} // namespace
+
+TEST(ChildProcess, SendsCtrlCOrCtrlBreakAsAskedToItsGroup)
+{
+    LChildProcess child;
+    ASSERT_TRUE(child.start(echoChild("0").c_str()));
+    const ConsoleEventSender real = consoleEventSender();
+    consoleEventSender() = recordEvent;
+    sentEvents.clear();
+    EXPECT_TRUE(child.sendBreak(true));
+    EXPECT_TRUE(child.sendBreak(false));
+    consoleEventSender() = real;
+    const std::vector<std::pair<DWORD, DWORD>> expected{{CTRL_C_EVENT, child.processId()},
+                                                        {CTRL_BREAK_EVENT, child.processId()}};
+    EXPECT_EQ(sentEvents, expected);
+    child.closeInput();
+    outputToTheEnd(child);
 }

@@ -264,6 +264,18 @@ TEST_F(ServerObject, InvokeChecksNamedArgumentsThenIdentifierThenCount)
             << missing;
     EXPECT_EQ(invoke(server_, 100, {integer(1)}, &result), DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(V_VT(&result), VT_EMPTY);
+    // A block that claims arguments without an array is refused before the method runs.
+    for (const Expected& method : kDispatchTable) {
+        for (UINT count : method.counts) {
+            if (count == 0)
+                continue;
+            DISPPARAMS malformed{nullptr, nullptr, count, 0};
+            EXPECT_EQ(server_->Invoke(method.id, IID_NULL, 0, DISPATCH_METHOD, &malformed, &result, nullptr, nullptr),
+                      E_INVALIDARG)
+                << method.id << " with " << count;
+            EXPECT_EQ(V_VT(&result), VT_EMPTY);
+        }
+    }
 }
 
 TEST_F(ServerObject, RefusesEveryArgumentCountItsMethodDoesNotTake)

@@ -164,6 +164,13 @@ TEST(LStringAppendFormat, FormatsLikePrintf)
     LString text("x=");
     text.appendFormat("%d %04X %02Xh %s %S", -5, 0x3042u, 0x81u, "narrow", L"wide");
     EXPECT_EQ(str(text), "x=-5 3042 81h narrow wide");
+    // Appended like a terminated text: a formatted NUL ends it.
+    text.appendFormat("a%cb", 0);
+    EXPECT_EQ(str(text), "x=-5 3042 81h narrow widea");
+    const std::string big(40000, 'q');
+    text.assign("");
+    text.appendFormat("%s%c!", big.c_str(), 0);
+    EXPECT_EQ(text.length(), 40000);
 }
 
 TEST(LStringAppendFormat, AppendsLongTextsWholeWithoutOverflow)
@@ -195,12 +202,24 @@ TEST(KeyCompare, OrdersByUnsignedUnits)
 
 TEST(FindText, FindsTheFirstWholeMatch)
 {
-    EXPECT_EQ(findText("lo", "hello lo", -1), 3);
-    EXPECT_EQ(findText("xyz", "hello", -1), -1);
-    EXPECT_EQ(findText("lo", "hello", 4), 3); // a match may start at the last position
-    EXPECT_EQ(findText("lo", "hello", 3), -1);
-    EXPECT_EQ(findText("h", "hello", 0), -1);
-    EXPECT_EQ(findText("h", "hello", -5), 0);   // any negative length: up to the NUL
-    EXPECT_EQ(findText("lox", "hello", 10), -1); // stops at the haystack's NUL
+    const struct {
+        const char* needle;
+        const char* haystack;
+        int32_t length;
+        int32_t expected;
+    } cases[] = {
+        {"lo", "hello lo", -1, 3},
+        {"xyz", "hello", -1, -1},
+        {"lo", "hello", 4, 3}, // a match may start at the last position
+        {"lo", "hello", 3, -1},
+        {"h", "hello", 0, -1},
+        {"h", "hello", -5, -1}, // only -1 means up to the NUL
+        {"lox", "hello", 6, -1}, // a match stops at the haystack's NUL
+        {"cd", "ab\0cd", 5, 3},  // and the search goes on behind it
+        {"ab", "a\0ab", 4, 2},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(findText(c.needle, c.haystack, c.length), c.expected) << c.needle << " " << c.length;
     EXPECT_EQ(findText(L"{%u", L"a{%u3042}", -1), 1);
+    EXPECT_EQ(findText(L"d", L"ab\0cd", 5), 4);
 }

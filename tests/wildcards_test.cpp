@@ -30,11 +30,11 @@ protected:
         LPtrArray list;
         for (const char* argument : arguments)
             list.add(const_cast<char*>(argument));
-        LFieldList paths;
-        const std::string output = outputOf([&] { expandArgs(list, paths, directoriesOnly); });
+        const std::string output = outputOf([&] { expandArgs(list, directoriesOnly); });
         std::string text;
         for (int32_t i = 0; i < list.count(); ++i)
             text.append(i ? " " : "").append(static_cast<const char*>(list[i]));
+        deleteTexts(list); // the list owns every text it holds now
         return text + " | " + output;
     }
 

@@ -173,9 +173,10 @@ std::unique_ptr<FILETIME> FDateTimeToFileTime(int32_t date, int32_t time, bool e
         fields.wSecond = WORD(time % 100);
     }
     fields.wMilliseconds = endOfPeriod ? 99 : 0;
+    // A failure is reported; the caller gets its (zeroed) allocation all the same.
     auto fileTime = std::make_unique<FILETIME>();
-    if (!FSystemTimeToFileTime(fields, *fileTime) || !FLocalToFileTime(*fileTime))
-        return nullptr;
+    if (FSystemTimeToFileTime(fields, *fileTime))
+        FLocalToFileTime(*fileTime);
     return fileTime;
 }
 
@@ -455,8 +456,8 @@ bool FTextToSystemTime(const char* text, bool endOfPeriod, SYSTEMTIME& systemTim
         systemTime.wDay = wordOrInvalid(textToPlainNum(date.field(next)));
     }
 
-    systemTime.wHour = endOfPeriod ? 23 : 0;
-    systemTime.wMinute = systemTime.wSecond = endOfPeriod ? 59 : 0;
+    // The time of day changes only once its text is known to be well formed.
+    const WORD lastSecond = endOfPeriod ? 59 : 0;
     if (*timeText) {
         LFieldList clock;
         splitText(timeText, clock, ':', kSplitEach);
@@ -464,8 +465,10 @@ bool FTextToSystemTime(const char* text, bool endOfPeriod, SYSTEMTIME& systemTim
             return malformed();
         systemTime.wHour = wordOrInvalid(textToPlainNum(clock.field(0)));
         systemTime.wMinute = wordOrInvalid(textToPlainNum(clock.field(1)));
-        if (clock.count() == 3)
-            systemTime.wSecond = wordOrInvalid(textToPlainNum(clock.field(2)));
+        systemTime.wSecond = clock.count() == 3 ? wordOrInvalid(textToPlainNum(clock.field(2))) : lastSecond;
+    } else {
+        systemTime.wHour = endOfPeriod ? 23 : 0;
+        systemTime.wMinute = systemTime.wSecond = lastSecond;
     }
     systemTime.wMilliseconds = endOfPeriod ? 99 : 0;
     if (!FValidSystemTime(systemTime))

@@ -34,8 +34,8 @@ LString FFileDateText(const char* fileName);
 // return false and leave their output as it was.
 
 // The local date and time given (time < 0: the start or, with the flag, the end of
-// the day) as a file time in UTC; milliseconds 99 with the flag. Null after a
-// reported failure (a date or time that does not exist).
+// the day) as a file time in UTC; milliseconds 99 with the flag. A date or time
+// that does not exist is reported and gives the allocation all the same.
 std::unique_ptr<FILETIME> FDateTimeToFileTime(int32_t date, int32_t time, bool endOfPeriod);
 
 // Seconds since 1970, rounded down; saturates at the limits of 32 bits.

@@ -288,12 +288,11 @@ LString FCurrentDirectory(bool keepSeparator)
     return directory;
 }
 
-bool FSetCurrentDirectory(const char* path)
+int32_t FSetCurrentDirectory(const char* path)
 {
-    if (path && SetCurrentDirectoryA(path))
-        return true;
-    message(kMsgWin32Error, "SetCurrentDirectory( %s ) failed", path ? path : "");
-    return false;
+    if (const BOOL changed = path ? SetCurrentDirectoryA(path) : FALSE)
+        return changed;
+    return message(kMsgWin32Error, "SetCurrentDirectory( %s ) failed", path ? path : "");
 }
 
 LString FModuleFileName()

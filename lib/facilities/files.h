@@ -67,8 +67,10 @@ bool FMakeDirs(const char* path, int32_t prefixLength);
 // The current directory (failure: error 17000, and an empty text); keepSeparator
 // adds the trailing backslash.
 LString FCurrentDirectory(bool keepSeparator);
-// True when the current directory changed (failure: error 17000).
-bool FSetCurrentDirectory(const char* path);
+// The system call's (non-zero) result when the current directory changed; on
+// failure error 17000 is reported and the result is message's, the length of
+// its text (0 when the report was suppressed).
+int32_t FSetCurrentDirectory(const char* path);
 // The file of the module (program or library) that this code is linked into.
 LString FModuleFileName();
 LString FModuleDirectory(bool keepSeparator);

@@ -18,9 +18,13 @@ constexpr const char* kCannotAnalyzeJ =
 // bits for the largest unit.
 constexpr uint64_t kMaxMagnitude = 0xFFFFFFFFull;
 
+// Names the digits as they were read: without the unit letter and the commas.
 void reportUnreadable(const char* text, const char* end)
 {
-    const LString shown(text, int32_t(end - text));
+    LString shown;
+    for (const char* p = text; p < end; ++p)
+        if (*p != ',')
+            shown.appendChar(*p);
     message(kMsgGeneralError, localized("cannot analyze '%s' as a number", kCannotAnalyzeJ), shown.data());
 }
 
@@ -52,6 +56,7 @@ LNumberText parseDigits(const char* text, const char* end, int64_t unit)
     while (end - p >= 2 && *p == '0')
         ++p; // a lone "0" stays
     number.shown = p;
+    number.shownEnd = end;
     for (; p < end; ++p) {
         if (*p == ',')
             continue;
@@ -89,18 +94,17 @@ int64_t unitSuffix(const char* text, const char** end)
 }
 
 // The reading's value with the upper-bound adjustment, reported and saturated when
-// out of range. Reports name the text up to textEnd, the unit letter included, as
-// it was typed.
-int32_t convert(const LNumberText& number, const char* textEnd, bool upperBound)
+// out of range.
+int32_t convert(const LNumberText& number, bool upperBound)
 {
     if (number.leftover)
-        reportUnreadable(number.shown, textEnd);
+        reportUnreadable(number.shown, number.shownEnd);
     int64_t value = number.value();
     if (upperBound)
         value += number.unit - 1;
     if (number.tooLarge || value > INT32_MAX || value < INT32_MIN) {
         if (!number.leftover)
-            reportUnreadable(number.shown, textEnd);
+            reportUnreadable(number.shown, number.shownEnd);
         return number.negative ? INT32_MIN : INT32_MAX;
     }
     return int32_t(value);
@@ -126,15 +130,14 @@ int32_t textToNum(const char* text, bool upperBound)
 {
     if (!text)
         return 0;
-    return convert(parseNumberText(text), text + strlen(text), upperBound);
+    return convert(parseNumberText(text), upperBound);
 }
 
 int32_t textToPlainNum(const char* text)
 {
     if (!text)
         return 0;
-    const char* const end = text + strlen(text);
-    return convert(parseDigits(text, end, 1), end, false);
+    return convert(parseDigits(text, text + strlen(text), 1), false);
 }
 
 namespace {
@@ -149,10 +152,7 @@ void storeField(const LString& field, LPtrArray& fields, bool trim)
         while (end > begin && end[-1] == ' ')
             --end;
     }
-    char* copy = new char[size_t(end - begin) + 1];
-    memcpy(copy, begin, size_t(end - begin));
-    copy[end - begin] = '\0';
-    fields.add(copy);
+    fields.add(newText(begin, size_t(end - begin)));
 }
 
 } // namespace
@@ -186,6 +186,14 @@ int32_t splitText(const char* text, LPtrArray& fields, char separator, int mode,
     if (field.length() > 0)
         storeField(field, fields, trim);
     return cuts;
+}
+
+char* newText(const char* text, size_t length)
+{
+    char* copy = new char[length + 1];
+    memcpy(copy, text, length);
+    copy[length] = '\0';
+    return copy;
 }
 
 void deleteTexts(LPtrArray& texts)

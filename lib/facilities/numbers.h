@@ -2,6 +2,7 @@
 // parsers: integers with unit suffixes, signs, base prefixes and digit grouping,
 // and texts cut into fields at a separator.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "containers.h"
@@ -12,7 +13,8 @@
 // As an upper bound the value covers its whole unit: "2k" is 3071 (2048 as a lower
 // bound). Characters left over after the digits are reported (error 15000, "cannot
 // analyze '%s' as a number" naming the text after the sign, the prefix and the
-// leading zeros, unit letter included) and the value read before them is used.
+// leading zeros, without the unit letter and the commas) and the value read
+// before them is used.
 // A value beyond the signed 32-bit range, whether from too many digits or from the
 // unit, is reported with the same message and saturates: INT32_MAX for a positive
 // value, INT32_MIN for a negative one. A null or empty text is 0.
@@ -29,6 +31,7 @@ struct LNumberText {
     bool tooLarge = false;
     bool leftover = false;  // characters after the digits
     const char* shown = nullptr; // the text after sign, prefix and leading zeros
+    const char* shownEnd = nullptr; // its end, before the unit letter
     int64_t value() const;  // the signed magnitude times the unit
 };
 LNumberText parseNumberText(const char* text);
@@ -52,6 +55,10 @@ enum SplitMode {
 // final field of spaces still counts). Returns the number of cuts. A mode other
 // than the three behaves as kSplitEach; a null text gives no field.
 int32_t splitText(const char* text, LPtrArray& fields, char separator, int mode, bool trim = false);
+
+// A new text (new char[]) holding the length bytes and a NUL, for lists whose
+// texts deleteTexts frees.
+char* newText(const char* text, size_t length);
 
 // Frees the texts that splitText appended and empties the array.
 void deleteTexts(LPtrArray& texts);

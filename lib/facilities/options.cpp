@@ -109,14 +109,14 @@ int32_t lowerDate(const char* text) { return FTextToTime(text, false); }
 int32_t upperDate(const char* text) { return FTextToTime(text, true); }
 
 // The list an option appends to: the target's (created when null), or a scratch
-// list when there is no target. Lists created here that stay empty can be given
-// back; scratch lists always go.
+// list when there is no target. A target's list that is empty after a parse can
+// be given back; scratch lists always go.
 template <typename List>
 class ListTarget {
 public:
-    explicit ListTarget(List** target) : slot_(target ? *target : scratch_), created_(!slot_)
+    explicit ListTarget(List** target) : slot_(target ? *target : scratch_), isTarget_(target != nullptr)
     {
-        if (created_)
+        if (!slot_)
             slot_ = new List;
     }
     ~ListTarget() { delete scratch_; }
@@ -124,10 +124,10 @@ public:
     ListTarget& operator=(const ListTarget&) = delete;
 
     List& list() { return *slot_; }
-    // Hands a list created by this parse back when it stayed empty.
+    // Hands the target's list back when it is empty, whoever made it.
     void giveBackIfEmpty()
     {
-        if (created_ && slot_->count() == 0) {
+        if (isTarget_ && slot_->count() == 0) {
             delete slot_;
             slot_ = nullptr;
         }
@@ -143,7 +143,7 @@ public:
 private:
     List* scratch_ = nullptr;
     List*& slot_;
-    bool created_;
+    bool isTarget_;
 };
 
 } // namespace

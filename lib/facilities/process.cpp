@@ -170,12 +170,18 @@ bool LChildProcess::isRunning()
     return false;
 }
 
-bool LChildProcess::sendBreak(bool)
+ConsoleEventSender& consoleEventSender()
+{
+    static ConsoleEventSender sender = GenerateConsoleCtrlEvent;
+    return sender;
+}
+
+bool LChildProcess::sendBreak(bool ctrlC)
 {
     if (!isRunning())
         return false;
     SetLastError(0);
-    return GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, process_.processId) != FALSE;
+    return consoleEventSender()(ctrlC ? CTRL_C_EVENT : CTRL_BREAK_EVENT, process_.processId) != FALSE;
 }
 
 bool LChildProcess::kill()

@@ -26,8 +26,8 @@ public:
     int32_t read(void* buffer, int32_t count) override;
     // One write of count bytes (-1: up to the NUL); returns the bytes written.
     int32_t write(const void* buffer, int32_t count) override;
-    // True while either end is open.
-    bool isOpen() const override { return readEnd_.valid() || writeEnd_.valid(); }
+    // True while the read end is open.
+    bool isOpen() const override { return readEnd_.valid(); }
     void close() override;
     void closeReadEnd();
     void closeWriteEnd();
@@ -62,9 +62,8 @@ public:
     bool start(const char* commandLine, const char* currentDirectory = nullptr);
     // True while the child runs; reads its exit code once it has ended.
     bool isRunning();
-    // Sends a Ctrl-Break to the child's process group while the child runs; true
-    // when the system accepted it. The ctrlC flag asks for Ctrl-C, but the system
-    // delivers no Ctrl-C to a process group of its own, so a Ctrl-Break goes instead.
+    // Sends Ctrl-C (with the flag) or Ctrl-Break to the child's process group
+    // while the child runs; true when the system accepted it.
     bool sendBreak(bool ctrlC);
     // Ends the child with exit code kKilled and waits briefly until it has ended.
     // A child that has already ended keeps its own exit code. A failure is
@@ -90,3 +89,8 @@ private:
     LAnonymPipe input_;
     LAnonymPipe output_;
 };
+
+// Sends console control events to a process group; tests replace it to see
+// what is sent.
+using ConsoleEventSender = BOOL(WINAPI*)(DWORD event, DWORD processGroup);
+ConsoleEventSender& consoleEventSender();

@@ -93,7 +93,7 @@ int32_t LHandleStream::write(const void* buffer, int32_t count)
 int64_t LHandleStream::seek(int64_t position)
 {
     if (!isOpen())
-        return -1;
+        return 0;
     LARGE_INTEGER distance, moved;
     distance.QuadPart = position < 0 ? 0 : position;
     if (!SetFilePointerEx(handle_.get(), distance, &moved, position < 0 ? FILE_END : FILE_BEGIN)) {
@@ -106,7 +106,7 @@ int64_t LHandleStream::seek(int64_t position)
 int64_t LHandleStream::position()
 {
     if (!isOpen())
-        return -1;
+        return 0;
     LARGE_INTEGER distance, moved;
     distance.QuadPart = 0;
     if (!SetFilePointerEx(handle_.get(), distance, &moved, FILE_CURRENT)) {

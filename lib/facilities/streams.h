@@ -45,7 +45,7 @@ inline constexpr int kErrorStreamTruncate = 1070;
 inline constexpr int kErrorFileMode = 1130;
 
 // A stream over a Windows file handle, which it owns. Every operation but close
-// does nothing (and returns 0, or -1 for seek and position) on a closed stream.
+// does nothing (and returns 0) on a closed stream.
 // System failures are reported as message 17000 with the call's name.
 class LHandleStream : public LStream {
 public:
@@ -145,7 +145,8 @@ private:
 };
 
 // Writes messages to a mailslot on this machine ("\\.\mailslot\" + name). A
-// mailslot that no server has created leaves the stream closed, without a message.
+// mailslot that no server has created gives a stream whose writes write nothing,
+// without a message. It counts as open throughout; its handle goes with it.
 class LMailslotStream : public LStream {
 public:
     explicit LMailslotStream(const char* name);
@@ -154,8 +155,8 @@ public:
     // when the attempts did not suffice (0 when the stream is closed).
     int32_t write(const void* buffer, int32_t count) override;
     bool flush() override { return true; }
-    bool isOpen() const override { return handle_.valid(); }
-    void close() override { handle_.reset(); }
+    bool isOpen() const override { return true; }
+    void close() override {}
     const char* name() const override { return "mailslot stream"; }
 
     static constexpr int kAttempts = 10;

@@ -15,13 +15,6 @@ namespace {
 
 bool isAsciiLetter(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-char* newText(const LString& text)
-{
-    char* copy = new char[size_t(text.length()) + 1];
-    memcpy(copy, text.data(), size_t(text.length()) + 1);
-    return copy;
-}
-
 void sortTexts(LPtrArray& texts)
 {
     void** begin = texts.data();
@@ -92,7 +85,7 @@ void findFiles(const char* pattern, uint32_t mask, int32_t maxDepth, int32_t dep
             return;
         LString path(directory.data(), directory.length());
         path.append(entry.cFileName);
-        found.add(newText(path));
+        found.add(newText(path.data(), size_t(path.length())));
     });
     if (sort)
         sortTexts(found);
@@ -119,7 +112,7 @@ void findFiles(const char* pattern, uint32_t mask, int32_t maxDepth, int32_t dep
     }
 }
 
-void expandArgs(LPtrArray& arguments, LFieldList& paths, bool directoriesOnly)
+void expandArgs(LPtrArray& arguments, bool directoriesOnly)
 {
     uint32_t mask = kDefaultAttributeMask;
     int32_t maxDepth = 0;
@@ -135,13 +128,14 @@ void expandArgs(LPtrArray& arguments, LFieldList& paths, bool directoriesOnly)
     for (int32_t i = 0; i < arguments.count(); ++i)
         claimed[size_t(i)] = options.parse(static_cast<const char*>(arguments[i])) != 0;
 
+    // Every text of the new list is a copy of its own, so the list owns them all.
     LPtrArray expanded;
     for (int32_t i = 0; i < arguments.count(); ++i) {
         const char* argument = static_cast<const char*>(arguments[i]);
         if (claimed[size_t(i)])
             continue;
         if (!hasWildcard(argument)) {
-            expanded.add(arguments[i]);
+            expanded.add(newText(argument, strlen(argument)));
             continue;
         }
         LPtrArray found;
@@ -149,7 +143,6 @@ void expandArgs(LPtrArray& arguments, LFieldList& paths, bool directoriesOnly)
         if (found.count() == 0 && !noWarning)
             message(kMsgGeneralWarning, "no file hit in %s", argument);
         expanded.append(found.data(), found.count());
-        paths.append(found.data(), found.count());
     }
     arguments.assign(expanded.data(), expanded.count());
 }

@@ -33,10 +33,11 @@ bool hasWildcard(const char* argument);
 // Rewrites the argument list: the four options are taken out, a wildcard argument
 // is replaced by the paths it finds (or dropped, with warning 35000 "no file hit
 // in %s" unless -nwfne stands in the list), any other argument stays as it is.
-// The paths are new texts that `paths` owns; the list keeps pointers to them, so
-// `paths` must outlive the list's use. With directoriesOnly the wildcards name
+// Afterwards the list holds only new texts (new char[], a copy of each argument
+// kept) that it owns: free them with deleteTexts, or pass an LFieldList. The
+// caller's own texts stay the caller's. With directoriesOnly the wildcards name
 // directories instead of files.
-void expandArgs(LPtrArray& arguments, LFieldList& paths, bool directoriesOnly = false);
+void expandArgs(LPtrArray& arguments, bool directoriesOnly = false);
 
 // Appends the paths that the pattern finds (new char[] texts, which the caller
 // frees, for example by passing an LFieldList) to output: first the entries of the

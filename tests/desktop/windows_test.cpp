@@ -190,6 +190,8 @@ TEST_F(Windows, ForegroundAnyWhereAndActivationWithinTheThread)
     EXPECT_EQ(handleResult(kGetActiveWindow, {}), first.handle());
     EXPECT_EQ(handleResult(kSetActiveWindow, {handleArgument(thread->handle())}), nullptr) << "another thread's";
     EXPECT_EQ(GetActiveWindow(), first.handle());
+    EXPECT_EQ(handleResult(kSetActiveWindow, {i4(0)}), first.handle()) << "0 deactivates";
+    EXPECT_EQ(GetActiveWindow(), nullptr);
 
     waitForForeground(first.handle());
     SetForegroundWindow(thread->handle());
@@ -219,7 +221,7 @@ TEST_F(Windows, MethodsWithAWindowArgumentIgnoreOneThatNamesNoWindow)
         [] { return i4(-1); },
         [] { return i4(-3); },
         [] { return i4(INT32_MIN); },
-        [] { return i4(0); }, // last: for a click it names the window under the pointer
+        [] { return i4(0); },
     };
     const struct {
         DISPID method;
@@ -230,8 +232,10 @@ TEST_F(Windows, MethodsWithAWindowArgumentIgnoreOneThatNamesNoWindow)
         {kGetWindowText, {}}, {kSetWindowPos, {10, 20}}, {kSetWindowSize, {300, 200}},
     };
     for (const auto& m : methods) {
-        const bool clicks = m.method == kClick || m.method == kDblClick;
-        for (size_t i = 0; i < std::size(windows) - (clicks ? 1 : 0); ++i) {
+        // 0 is last: it names the window under the pointer to a click and
+        // deactivates for setActiveWindow.
+        const bool zeroMeansSomething = m.method == kClick || m.method == kDblClick || m.method == kSetActiveWindow;
+        for (size_t i = 0; i < std::size(windows) - (zeroMeansSomething ? 1 : 0); ++i) {
             SCOPED_TRACE(testing::Message() << "method " << m.method << ", window argument " << i);
             SetForegroundWindow(front.handle());
             ASSERT_EQ(GetActiveWindow(), front.handle());
