@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "bench_common.h"
-#include "charset.h"
+#include "bench/bench_common.h"
+#include "lib/charset.h"
 
 using bench::Goal;
 

@@ -7,8 +7,8 @@
 
 #include <cstdio>
 
-#include "automation_client.h"
-#include "bench_common.h"
+#include "bench/automation_client.h"
+#include "bench/bench_common.h"
 
 using bench::Goal;
 

@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "bench_common.h"
-#include "pool.h"
+#include "bench/bench_common.h"
+#include "lib/pool.h"
 
 using bench::Goal;
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "dates.h"
-#include "harness.h"
+#include "lib/facilities/dates.h"
+#include "fuzz/harness.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // escapes decoded as were written, and the escaped form holds no control bytes.
 #include <cstring>
 
-#include "escapes.h"
-#include "harness.h"
+#include "lib/facilities/escapes.h"
+#include "fuzz/harness.h"
 
 FUZZ_SILENT_INIT
 

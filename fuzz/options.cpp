@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "harness.h"
-#include "messages.h"
-#include "options.h"
+#include "fuzz/harness.h"
+#include "lib/messages.h"
+#include "lib/facilities/options.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // (doubling literal separators, collapsing runs), and trimming only trims.
 #include <cstring>
 
-#include "harness.h"
-#include "numbers.h"
+#include "fuzz/harness.h"
+#include "lib/facilities/numbers.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // textToNum against a reading of its documented rules, for both bounds: the
 // value, the saturation and exactly one report for a leftover or an overflow.
-#include "harness.h"
-#include "messages.h"
-#include "numbers.h"
+#include "fuzz/harness.h"
+#include "lib/messages.h"
+#include "lib/facilities/numbers.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // unescapeText on any bytes: it only ever shortens the text, and a text without
 // a decoded escape stays exactly as it was.
-#include "escapes.h"
-#include "harness.h"
+#include "lib/facilities/escapes.h"
+#include "fuzz/harness.h"
 
 FUZZ_SILENT_INIT
 

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "charset.h"
-#include "harness.h"
-#include "messages.h"
+#include "lib/charset.h"
+#include "fuzz/harness.h"
+#include "lib/messages.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "output.h"
-#include "pool.h"
+#include "lib/output.h"
+#include "lib/pool.h"
 
 template <typename T>
 class LBuffer {

@@ -1,11 +1,12 @@
 // Conversion between UTF-16 and narrow code-page text without losing characters:
 // a unit the code page cannot hold becomes an escape ("{%u3042}") in the narrow
-// text, and escapes turn back into units in the wide direction. Also the byte
-// classes of the ANSI code page and the library's language setting.
+// text, and escapes turn back into units in the wide direction. Also the
+// library's language setting; the byte classes are in byte_classes.h.
 #pragma once
 #include <cstdint>
 
-#include "strings.h"
+#include "lib/byte_classes.h"
+#include "lib/strings.h"
 
 inline constexpr const char* kEscapePrefix = "{%u";
 inline constexpr const char* kEscapeSuffix = "}";
@@ -27,22 +28,6 @@ void narrowToWide(const LString& source, LWString& destination);
 LString narrowFromWide(const LWString& source);
 // Appends narrow text (count -1: up to its NUL) to a wide string.
 void appendNarrow(LWString& destination, const char* text, int32_t count = -1);
-
-// Byte classes of the process's ANSI code page.
-enum : uint16_t {
-    kClassUpper = 0x0001,
-    kClassLower = 0x0002,
-    kClassDigit = 0x0004,
-    kClassPunctuation = 0x0008,
-    kClassUnderscore = 0x0010,
-    kClassSpace = 0x0020,
-    kClassLeadByte = 0x1000,
-    kClassKatakana = 0x2000,
-};
-uint16_t charClass(unsigned char byte);
-bool isLeadByte(unsigned char byte);
-// True when the byte at position starts a double-byte character.
-bool isLeadByteAt(const char* text, int32_t position);
 
 // The library's language: 'E' (English, the start) or 'J' (Japanese). Switching
 // also sets the runtime library's locale ("jpn" or "eng").

@@ -1,10 +1,10 @@
-#include "clipboard.h"
+#include "lib/clipboard.h"
 
 #include <cstring>
 #include <optional>
 #include <type_traits>
 
-#include "messages.h"
+#include "lib/messages.h"
 
 namespace {
 

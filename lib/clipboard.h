@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "strings.h"
+#include "lib/strings.h"
 
 // The system's major version number; 0 when it cannot be read.
 DWORD FGetOsMajorVersion();

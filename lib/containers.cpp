@@ -1,8 +1,8 @@
-#include "containers.h"
+#include "lib/containers.h"
 
 #include <array>
 
-#include "strings.h"
+#include "lib/strings.h"
 
 bool LIntArray::contains(int32_t element) const
 {

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "buffer.h"
+#include "lib/buffer.h"
 
 // An array of pointers kept null-terminated; it does not own what they point to.
 class LPtrArray : public LBuffer<void*> {

@@ -1,11 +1,11 @@
-#include "messages.h"
+#include "lib/messages.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "output.h"
+#include "lib/output.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include <oaidl.h>
 
-#include "containers.h"
-#include "lock.h"
-#include "strings.h"
+#include "lib/containers.h"
+#include "lib/lock.h"
+#include "lib/strings.h"
 
 // Numbers the library uses.
 enum : int {

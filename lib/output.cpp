@@ -1,4 +1,4 @@
-#include "output.h"
+#include "lib/output.h"
 
 #include <cstdarg>
 #include <cstdio>

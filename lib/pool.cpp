@@ -1,11 +1,11 @@
-#include "pool.h"
+#include "lib/pool.h"
 
 #include <cstdlib>
 #include <new>
 
-#include "lock.h"
-#include "memory_marks.h"
-#include "output.h"
+#include "lib/lock.h"
+#include "lib/memory_marks.h"
+#include "lib/output.h"
 
 namespace {
 

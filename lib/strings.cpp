@@ -1,4 +1,4 @@
-#include "strings.h"
+#include "lib/strings.h"
 
 #include <cstdio>
 #include <memory>

@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <cstdint>
 
-#include "buffer.h"
+#include "lib/buffer.h"
 
 class LString : public LBuffer<char> {
 public:

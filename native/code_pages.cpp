@@ -1,4 +1,4 @@
-#include "code_pages.h"
+#include "native/code_pages.h"
 
 #include <cstring>
 

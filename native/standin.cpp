@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "civil_days.h"
-#include "code_pages.h"
+#include "lib/facilities/civil_days.h"
+#include "native/code_pages.h"
 
 namespace {
 

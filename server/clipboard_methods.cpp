@@ -1,15 +1,15 @@
 // Clipboard methods: text in, text out.
-#include "charset.h"
-#include "clipboard.h"
-#include "server.h"
-#include "variants.h"
+#include "lib/charset.h"
+#include "lib/clipboard.h"
+#include "server/server.h"
+#include "server/variants.h"
 
 namespace {
 // Systems from this major version on keep UTF-16 text on the clipboard.
 constexpr DWORD kUnicodeClipboardVersion = 5;
 } // namespace
 
-HRESULT TServer::getClipboard(VARIANT* result)
+HRESULT TServer::getClipboard(UINT, VARIANT*, VARIANT* result)
 {
     LWString text;
     if (FGetOsMajorVersion() < kUnicodeClipboardVersion) {
@@ -23,10 +23,10 @@ HRESULT TServer::getClipboard(VARIANT* result)
     return setStrResult(result, text.data());
 }
 
-HRESULT TServer::setClipboard(VARIANT* arguments)
+HRESULT TServer::setClipboard(UINT count, VARIANT* arguments, VARIANT*)
 {
     LWString text;
-    const HRESULT converted = varToStr(argumentAt(arguments, 1, 0), text);
+    const HRESULT converted = varToStr(argumentAt(arguments, count, 0), text);
     if (FAILED(converted))
         return converted;
     const LString narrow = narrowFromWide(text);

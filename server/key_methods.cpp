@@ -4,10 +4,10 @@
 // Notation: letters and digits stand for themselves, {NAME} is a named key, and
 // one prefix may stand before a key: ^ Control, + Shift, % Alt. Anything else
 // where a key is expected ends the text.
-#include "charset.h"
-#include "server.h"
-#include "tables.h"
-#include "variants.h"
+#include "lib/charset.h"
+#include "server/server.h"
+#include "server/tables.h"
+#include "server/variants.h"
 
 namespace {
 
@@ -227,11 +227,11 @@ private:
 
 } // namespace
 
-HRESULT TServer::sendKeys(UINT argumentCount, VARIANT* arguments)
+HRESULT TServer::sendKeys(UINT count, VARIANT* arguments, VARIANT*)
 {
     int32_t handle = 0;
-    if (argumentCount == 2) {
-        const HRESULT converted = varToInt(argumentAt(arguments, 2, 1), &handle);
+    if (count == 2) {
+        const HRESULT converted = varToInt(argumentAt(arguments, count, 1), &handle);
         if (FAILED(converted))
             return converted;
     }
@@ -239,7 +239,7 @@ HRESULT TServer::sendKeys(UINT argumentCount, VARIANT* arguments)
     if (!target)
         return S_OK;
     LWString keys;
-    const HRESULT converted = varToStr(argumentAt(arguments, argumentCount, 0), keys);
+    const HRESULT converted = varToStr(argumentAt(arguments, count, 0), keys);
     if (FAILED(converted))
         return converted;
     // Characters outside the code page become escape texts, which end the walk.

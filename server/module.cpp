@@ -2,10 +2,10 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include "charset.h"
-#include "identity.h"
-#include "server.h"
-#include "tables.h"
+#include "lib/charset.h"
+#include "server/identity.h"
+#include "server/server.h"
+#include "server/tables.h"
 
 class TClassFactory : public IClassFactory {
 public:

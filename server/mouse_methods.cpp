@@ -1,8 +1,8 @@
 // Mouse methods. A click is not synthesised input: it is left-button messages
 // sent to one window at the pointer's position, and the pointer does not move.
-#include "server.h"
-#include "variants.h"
-#include "window_methods.h"
+#include "server/server.h"
+#include "server/variants.h"
+#include "server/window_methods.h"
 
 namespace {
 
@@ -25,18 +25,18 @@ bool sendBounded(HWND target, UINT message, WPARAM wParam, LPARAM lParam)
 
 } // namespace
 
-HRESULT TServer::click(VARIANT* arguments) { return doClick(false, arguments); }
+HRESULT TServer::click(UINT count, VARIANT* arguments, VARIANT*) { return doClick(false, count, arguments); }
 
-HRESULT TServer::dblClick(VARIANT* arguments) { return doClick(true, arguments); }
+HRESULT TServer::dblClick(UINT count, VARIANT* arguments, VARIANT*) { return doClick(true, count, arguments); }
 
-HRESULT TServer::doClick(bool isDouble, VARIANT* arguments)
+HRESULT TServer::doClick(bool isDouble, UINT count, VARIANT* arguments)
 {
     POINT pointer;
     if (!GetCursorPos(&pointer))
         return S_OK;
     int32_t handle = 0;
-    if (arguments) {
-        const HRESULT converted = varToInt(argumentAt(arguments, 1, 0), &handle);
+    if (count != 0) {
+        const HRESULT converted = varToInt(argumentAt(arguments, count, 0), &handle);
         if (FAILED(converted))
             return converted;
     }
@@ -54,52 +54,52 @@ HRESULT TServer::doClick(bool isDouble, VARIANT* arguments)
     return S_OK;
 }
 
-HRESULT TServer::setMousePos(VARIANT* arguments)
+HRESULT TServer::setMousePos(UINT count, VARIANT* arguments, VARIANT*)
 {
     int32_t x = 0, y = 0;
-    const HRESULT converted = varsToInts(arguments, 2, {&x, &y});
+    const HRESULT converted = varsToInts(arguments, count, {&x, &y});
     if (FAILED(converted))
         return converted;
     SetCursorPos(x, y);
     return S_OK;
 }
 
-HRESULT TServer::moveMouse(VARIANT* arguments)
+HRESULT TServer::moveMouse(UINT count, VARIANT* arguments, VARIANT*)
 {
     POINT pointer;
     if (!GetCursorPos(&pointer))
         return S_OK;
     int32_t dx = 0, dy = 0;
-    const HRESULT converted = varsToInts(arguments, 2, {&dx, &dy});
+    const HRESULT converted = varsToInts(arguments, count, {&dx, &dy});
     if (FAILED(converted))
         return converted;
     SetCursorPos(pointer.x + dx, pointer.y + dy);
     return S_OK;
 }
 
-HRESULT TServer::getMousePosX(VARIANT* result)
+HRESULT TServer::getMousePosX(UINT, VARIANT*, VARIANT* result)
 {
     POINT pointer;
     return GetCursorPos(&pointer) ? setIntResult(result, pointer.x) : S_OK;
 }
 
-HRESULT TServer::getMousePosY(VARIANT* result)
+HRESULT TServer::getMousePosY(UINT, VARIANT*, VARIANT* result)
 {
     POINT pointer;
     return GetCursorPos(&pointer) ? setIntResult(result, pointer.y) : S_OK;
 }
 
-HRESULT TServer::getMouseCursor(VARIANT* result)
+HRESULT TServer::getMouseCursor(UINT, VARIANT*, VARIANT* result)
 {
     CURSORINFO info{};
     info.cbSize = sizeof info;
     return GetCursorInfo(&info) ? setIntResult(result, handleToInt(info.hCursor)) : S_OK;
 }
 
-HRESULT TServer::getSystemCursor(VARIANT* arguments, VARIANT* result)
+HRESULT TServer::getSystemCursor(UINT count, VARIANT* arguments, VARIANT* result)
 {
     int32_t identifier = 0;
-    const HRESULT converted = varToInt(argumentAt(arguments, 1, 0), &identifier);
+    const HRESULT converted = varToInt(argumentAt(arguments, count, 0), &identifier);
     if (FAILED(converted))
         return converted;
     const HCURSOR cursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(identifier & 0xFFFF));

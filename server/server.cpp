@@ -1,8 +1,8 @@
-#include "server.h"
+#include "server/server.h"
 
-#include "identity.h"
-#include "tables.h"
-#include "variants.h"
+#include "server/identity.h"
+#include "server/tables.h"
+#include "server/variants.h"
 #include "vexa_version.h"
 
 namespace {
@@ -76,81 +76,44 @@ HRESULT STDMETHODCALLTYPE TServer::Invoke(DISPID id, REFIID, LCID, WORD, DISPPAR
 {
     // A missing parameter block is a call without arguments.
     const UINT namedCount = parameters ? parameters->cNamedArgs : 0;
-    const UINT argumentCount = parameters ? parameters->cArgs : 0;
-    VARIANT* arguments = parameters ? parameters->rgvarg : nullptr;
+    const UINT count = parameters ? parameters->cArgs : 0;
+    VARIANT* arguments = count ? parameters->rgvarg : nullptr;
 
     if (namedCount != 0)
         return DISP_E_NONAMEDARGS;
     const MethodInfo* method = findMethod(id);
     if (!method)
         return DISP_E_MEMBERNOTFOUND;
-    if (argumentCount >= 32 || !(method->argumentCounts & (1u << argumentCount)))
+    if (!method->admits(count))
         return DISP_E_BADPARAMCOUNT;
     // A block that claims arguments but holds none is malformed: running the
     // method without them would beep or click where nobody asked.
-    if (argumentCount != 0 && !arguments)
+    if (count != 0 && !arguments)
         return E_INVALIDARG;
     // A method's own failure never reaches the client: it left the result as passed.
-    return dispatch(id, argumentCount, arguments, result) ? S_OK : DISP_E_MEMBERNOTFOUND;
+    (this->*method->handler)(count, arguments, result);
+    return S_OK;
 }
 
-// Calls the method slot for an identifier whose argument count is already checked;
-// false when the module has no slot for it.
-bool TServer::dispatch(DISPID id, UINT argumentCount, VARIANT* arguments, VARIANT* result)
+HRESULT TServer::beep(UINT count, VARIANT* arguments, VARIANT*)
 {
-    // Methods that take no argument, or an optional one, get a null array without.
-    VARIANT* given = argumentCount ? arguments : nullptr;
-    switch (id) {
-    case 100: beep(given); return true;
-    case 200: click(given); return true;
-    case 201: dblClick(given); return true;
-    case 210: setMousePos(arguments); return true;
-    case 211: moveMouse(arguments); return true;
-    case 220: getMousePosX(result); return true;
-    case 221: getMousePosY(result); return true;
-    case 222: getMouseCursor(result); return true;
-    case 223: getSystemCursor(arguments, result); return true;
-    case 290: sendKeys(argumentCount, arguments); return true;
-    case 300: getClipboard(result); return true;
-    case 301: setClipboard(arguments); return true;
-    case 400: getActiveWindow(result); return true;
-    case 401: getForegroundWindow(result); return true;
-    case 410: setActiveWindow(arguments, result); return true;
-    case 411: setForegroundWindow(arguments, result); return true;
-    case 420: getWindowPosX(arguments, result); return true;
-    case 421: getWindowPosY(arguments, result); return true;
-    case 422: setWindowPos(arguments); return true;
-    case 430: getWindowSizeX(arguments, result); return true;
-    case 431: getWindowSizeY(arguments, result); return true;
-    case 432: setWindowSize(arguments); return true;
-    case 440: getWindowText(arguments, result); return true;
-    case 450: findWindow(arguments, result); return true;
-    case 451: windowFromPoint(0, arguments, result); return true;
-    case 452: windowFromPoint(1, arguments, result); return true;
-    case 900: version(result); return true;
-    default: return false;
-    }
-}
-
-HRESULT TServer::beep(VARIANT* arguments)
-{
-    if (!arguments) {
+    if (count == 0) {
         MessageBeep(0xFFFFFFFF);
         return S_OK;
     }
     // The duration is converted first.
     int32_t frequency = 0;
     int32_t duration = 0;
-    HRESULT converted = varToInt(argumentAt(arguments, 2, 1), &duration);
+    HRESULT converted = varToInt(argumentAt(arguments, count, 1), &duration);
     if (SUCCEEDED(converted))
-        converted = varToInt(argumentAt(arguments, 2, 0), &frequency);
+        converted = varToInt(argumentAt(arguments, count, 0), &frequency);
     if (FAILED(converted))
         return converted;
     Beep(DWORD(frequency), DWORD(duration));
     return S_OK;
 }
 
-HRESULT TServer::version(VARIANT* result)
+HRESULT TServer::version(UINT, VARIANT*, VARIANT* result)
 {
     return setStrResult(result, VEXA_VERSION_WIDE);
 }

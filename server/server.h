@@ -25,41 +25,45 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* parameters,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
 
-    // Script methods. Arguments arrive as the client's rgvarg array: in reverse
-    // order, element 0 holding the last argument.
-    virtual HRESULT beep(VARIANT* arguments);
-    virtual HRESULT click(VARIANT* arguments);
-    virtual HRESULT dblClick(VARIANT* arguments);
-    virtual HRESULT setMousePos(VARIANT* arguments);
-    virtual HRESULT moveMouse(VARIANT* arguments);
-    virtual HRESULT getMousePosX(VARIANT* result);
-    virtual HRESULT getMousePosY(VARIANT* result);
-    virtual HRESULT getMouseCursor(VARIANT* result);
-    virtual HRESULT getSystemCursor(VARIANT* arguments, VARIANT* result);
-    virtual HRESULT sendKeys(UINT argumentCount, VARIANT* arguments);
-    virtual HRESULT getClipboard(VARIANT* result);
-    virtual HRESULT setClipboard(VARIANT* arguments);
-    virtual HRESULT getActiveWindow(VARIANT* result);
-    virtual HRESULT getForegroundWindow(VARIANT* result);
-    virtual HRESULT setActiveWindow(VARIANT* arguments, VARIANT* result);
-    virtual HRESULT setForegroundWindow(VARIANT* arguments, VARIANT* result);
-    virtual HRESULT getWindowPosX(VARIANT* arguments, VARIANT* result);
-    virtual HRESULT getWindowPosY(VARIANT* arguments, VARIANT* result);
-    virtual HRESULT setWindowPos(VARIANT* arguments);
-    virtual HRESULT getWindowSizeX(VARIANT* arguments, VARIANT* result);
-    virtual HRESULT getWindowSizeY(VARIANT* arguments, VARIANT* result);
-    virtual HRESULT setWindowSize(VARIANT* arguments);
-    virtual HRESULT getWindowText(VARIANT* arguments, VARIANT* result);
-    virtual HRESULT findWindow(VARIANT* arguments, VARIANT* result);
-    // Mode 0: topmost visible top-level window at the point; 1: as WindowFromPoint.
-    virtual HRESULT windowFromPoint(int mode, VARIANT* arguments, VARIANT* result);
-    virtual HRESULT version(VARIANT* result);
+    // Script methods, one signature for all: the argument count the table
+    // admitted, the client's rgvarg array (null when the count is 0; in reverse
+    // order, element 0 holding the last argument) and the client's result
+    // VARIANT (may be null; methods without a result leave it alone).
+    virtual HRESULT beep(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT click(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT dblClick(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT setMousePos(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT moveMouse(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getMousePosX(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getMousePosY(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getMouseCursor(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getSystemCursor(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT sendKeys(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getClipboard(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT setClipboard(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getActiveWindow(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getForegroundWindow(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT setActiveWindow(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT setForegroundWindow(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getWindowPosX(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getWindowPosY(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT setWindowPos(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getWindowSizeX(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getWindowSizeY(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT setWindowSize(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT getWindowText(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT findWindow(UINT count, VARIANT* arguments, VARIANT* result);
+    // The topmost visible top-level window at the point, and WindowFromPoint's answer.
+    virtual HRESULT topWindowFromPoint(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT windowFromPoint(UINT count, VARIANT* arguments, VARIANT* result);
+    virtual HRESULT version(UINT count, VARIANT* arguments, VARIANT* result);
 
 private:
-    bool dispatch(DISPID id, UINT argumentCount, VARIANT* arguments, VARIANT* result);
-    HRESULT doClick(bool isDouble, VARIANT* arguments);
+    HRESULT doClick(bool isDouble, UINT count, VARIANT* arguments);
     // One of the four rectangle readers: which value of the rectangle it answers.
-    HRESULT readWindowRect(VARIANT* arguments, VARIANT* result, LONG (*pick)(const RECT&));
+    HRESULT readWindowRect(UINT count, VARIANT* arguments, VARIANT* result, LONG (*pick)(const RECT&));
+    // Mode 0: topmost visible top-level window at the point; 1: as WindowFromPoint.
+    HRESULT windowAtPointResult(int mode, UINT count, VARIANT* arguments, VARIANT* result);
 
     LONG refCount_ = 0;
 };

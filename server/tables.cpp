@@ -1,6 +1,8 @@
-#include "tables.h"
+#include "server/tables.h"
 
 #include <initializer_list>
+
+#include "server/server.h"
 
 namespace {
 
@@ -39,33 +41,33 @@ LHashTable* keyNames = nullptr;
 } // namespace
 
 const MethodInfo kMethods[] = {
-    {100, L"beep", allowing({0, 2})},
-    {200, L"click", allowing({0, 1})},
-    {201, L"dblClick", allowing({0, 1})},
-    {210, L"setMousePos", allowing({2})},
-    {211, L"moveMouse", allowing({2})},
-    {220, L"getMousePosX", allowing({0})},
-    {221, L"getMousePosY", allowing({0})},
-    {222, L"getMouseCursor", allowing({0})},
-    {223, L"getSystemCursor", allowing({1})},
-    {290, L"sendKeys", allowing({1, 2})},
-    {300, L"getClipboard", allowing({0})},
-    {301, L"setClipboard", allowing({1})},
-    {400, L"getActiveWindow", allowing({0})},
-    {401, L"getForegroundWindow", allowing({0})},
-    {410, L"setActiveWindow", allowing({1})},
-    {411, L"setForegroundWindow", allowing({1})},
-    {420, L"getWindowPosX", allowing({1})},
-    {421, L"getWindowPosY", allowing({1})},
-    {422, L"setWindowPos", allowing({3})},
-    {430, L"getWindowSizeX", allowing({1})},
-    {431, L"getWindowSizeY", allowing({1})},
-    {432, L"setWindowSize", allowing({3})},
-    {440, L"getWindowText", allowing({1})},
-    {450, L"findWindow", allowing({1})},
-    {451, L"topWindowFromPoint", allowing({2})},
-    {452, L"windowFromPoint", allowing({2})},
-    {900, L"version", allowing({0})},
+    {kBeep, L"beep", allowing({0, 2}), &TServer::beep},
+    {kClick, L"click", allowing({0, 1}), &TServer::click},
+    {kDblClick, L"dblClick", allowing({0, 1}), &TServer::dblClick},
+    {kSetMousePos, L"setMousePos", allowing({2}), &TServer::setMousePos},
+    {kMoveMouse, L"moveMouse", allowing({2}), &TServer::moveMouse},
+    {kGetMousePosX, L"getMousePosX", allowing({0}), &TServer::getMousePosX},
+    {kGetMousePosY, L"getMousePosY", allowing({0}), &TServer::getMousePosY},
+    {kGetMouseCursor, L"getMouseCursor", allowing({0}), &TServer::getMouseCursor},
+    {kGetSystemCursor, L"getSystemCursor", allowing({1}), &TServer::getSystemCursor},
+    {kSendKeys, L"sendKeys", allowing({1, 2}), &TServer::sendKeys},
+    {kGetClipboard, L"getClipboard", allowing({0}), &TServer::getClipboard},
+    {kSetClipboard, L"setClipboard", allowing({1}), &TServer::setClipboard},
+    {kGetActiveWindow, L"getActiveWindow", allowing({0}), &TServer::getActiveWindow},
+    {kGetForegroundWindow, L"getForegroundWindow", allowing({0}), &TServer::getForegroundWindow},
+    {kSetActiveWindow, L"setActiveWindow", allowing({1}), &TServer::setActiveWindow},
+    {kSetForegroundWindow, L"setForegroundWindow", allowing({1}), &TServer::setForegroundWindow},
+    {kGetWindowPosX, L"getWindowPosX", allowing({1}), &TServer::getWindowPosX},
+    {kGetWindowPosY, L"getWindowPosY", allowing({1}), &TServer::getWindowPosY},
+    {kSetWindowPos, L"setWindowPos", allowing({3}), &TServer::setWindowPos},
+    {kGetWindowSizeX, L"getWindowSizeX", allowing({1}), &TServer::getWindowSizeX},
+    {kGetWindowSizeY, L"getWindowSizeY", allowing({1}), &TServer::getWindowSizeY},
+    {kSetWindowSize, L"setWindowSize", allowing({3}), &TServer::setWindowSize},
+    {kGetWindowText, L"getWindowText", allowing({1}), &TServer::getWindowText},
+    {kFindWindow, L"findWindow", allowing({1}), &TServer::findWindow},
+    {kTopWindowFromPoint, L"topWindowFromPoint", allowing({2}), &TServer::topWindowFromPoint},
+    {kWindowFromPoint, L"windowFromPoint", allowing({2}), &TServer::windowFromPoint},
+    {kVersion, L"version", allowing({0}), &TServer::version},
 };
 const int kMethodCount = sizeof kMethods / sizeof kMethods[0];
 static_assert(sizeof kMethods / sizeof kMethods[0] == 27);

@@ -7,12 +7,20 @@
 
 #include <cstdint>
 
-#include "containers.h"
+#include "lib/containers.h"
+#include "server/dispatch_ids.h"
 
+class TServer;
+
+// Every fact about a method, in one row: Invoke looks it up, checks the count
+// and calls the handler; the name table is built from the names.
 struct MethodInfo {
-    DISPID id;
+    DispatchId id;
     const wchar_t* name;
     uint32_t argumentCounts; // bit n set: n arguments allowed
+    HRESULT (TServer::*handler)(UINT count, VARIANT* arguments, VARIANT* result);
+
+    bool admits(UINT count) const { return count < 32 && (argumentCounts & (1u << count)) != 0; }
 };
 
 // All 27 methods in ascending identifier order.

@@ -1,4 +1,4 @@
-#include "variants.h"
+#include "server/variants.h"
 
 #include <oleauto.h>
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "strings.h"
+#include "lib/strings.h"
 
 // The client's arguments arrive in reverse order: its first argument is the last
 // element of the array.

@@ -1,9 +1,9 @@
 // Window methods: thin layers over the window manager's queries and placement.
-#include "window_methods.h"
+#include "server/window_methods.h"
 
-#include "charset.h"
-#include "server.h"
-#include "variants.h"
+#include "lib/charset.h"
+#include "server/server.h"
+#include "server/variants.h"
 
 namespace {
 
@@ -68,10 +68,10 @@ HRESULT windowArgument(VARIANT* argument, HWND* window)
 
 // setWindowPos (a new position) and setWindowSize (a new size): one SetWindowPos
 // with the new pair and the window's current other pair.
-HRESULT placeWindow(VARIANT* arguments, bool resize)
+HRESULT placeWindow(UINT count, VARIANT* arguments, bool resize)
 {
     int32_t handle = 0, first = 0, second = 0;
-    const HRESULT converted = varsToInts(arguments, 3, {&handle, &first, &second});
+    const HRESULT converted = varsToInts(arguments, count, {&handle, &first, &second});
     if (FAILED(converted))
         return converted;
     const HWND window = existingWindow(handle);
@@ -118,12 +118,12 @@ HWND windowAtPoint(int mode, int32_t x, int32_t y)
     return nullptr;
 }
 
-HRESULT TServer::getActiveWindow(VARIANT* result)
+HRESULT TServer::getActiveWindow(UINT, VARIANT*, VARIANT* result)
 {
     return setIntResult(result, handleToInt(GetActiveWindow()));
 }
 
-HRESULT TServer::getForegroundWindow(VARIANT* result)
+HRESULT TServer::getForegroundWindow(UINT, VARIANT*, VARIANT* result)
 {
     return setIntResult(result, handleToInt(GetForegroundWindow()));
 }
@@ -131,19 +131,19 @@ HRESULT TServer::getForegroundWindow(VARIANT* result)
 // The activation setters hand any handle to the system and answer what it
 // says: 0 for one that names no window, while 0 itself deactivates the
 // caller's active window.
-HRESULT TServer::setActiveWindow(VARIANT* arguments, VARIANT* result)
+HRESULT TServer::setActiveWindow(UINT count, VARIANT* arguments, VARIANT* result)
 {
     int32_t handle = 0;
-    const HRESULT converted = varToInt(argumentAt(arguments, 1, 0), &handle);
+    const HRESULT converted = varToInt(argumentAt(arguments, count, 0), &handle);
     if (FAILED(converted))
         return converted;
     return setIntResult(result, handleToInt(SetActiveWindow(intToWindow(handle))));
 }
 
-HRESULT TServer::setForegroundWindow(VARIANT* arguments, VARIANT* result)
+HRESULT TServer::setForegroundWindow(UINT count, VARIANT* arguments, VARIANT* result)
 {
     int32_t handle = 0;
-    const HRESULT converted = varToInt(argumentAt(arguments, 1, 0), &handle);
+    const HRESULT converted = varToInt(argumentAt(arguments, count, 0), &handle);
     if (FAILED(converted))
         return converted;
     return setIntResult(result, SetForegroundWindow(intToWindow(handle)) ? 1 : 0);
@@ -151,10 +151,10 @@ HRESULT TServer::setForegroundWindow(VARIANT* arguments, VARIANT* result)
 
 // GetWindowRect itself refuses a handle that names no window, so the readers
 // skip the separate check (a call as costly as the read); only 0 is excluded.
-HRESULT TServer::readWindowRect(VARIANT* arguments, VARIANT* result, LONG (*pick)(const RECT&))
+HRESULT TServer::readWindowRect(UINT count, VARIANT* arguments, VARIANT* result, LONG (*pick)(const RECT&))
 {
     int32_t handle = 0;
-    const HRESULT converted = varToInt(argumentAt(arguments, 1, 0), &handle);
+    const HRESULT converted = varToInt(argumentAt(arguments, count, 0), &handle);
     if (FAILED(converted))
         return converted;
     RECT rect;
@@ -163,34 +163,34 @@ HRESULT TServer::readWindowRect(VARIANT* arguments, VARIANT* result, LONG (*pick
     return setIntResult(result, pick(rect));
 }
 
-HRESULT TServer::getWindowPosX(VARIANT* arguments, VARIANT* result)
+HRESULT TServer::getWindowPosX(UINT count, VARIANT* arguments, VARIANT* result)
 {
-    return readWindowRect(arguments, result, rectLeft);
+    return readWindowRect(count, arguments, result, rectLeft);
 }
 
-HRESULT TServer::getWindowPosY(VARIANT* arguments, VARIANT* result)
+HRESULT TServer::getWindowPosY(UINT count, VARIANT* arguments, VARIANT* result)
 {
-    return readWindowRect(arguments, result, rectTop);
+    return readWindowRect(count, arguments, result, rectTop);
 }
 
-HRESULT TServer::getWindowSizeX(VARIANT* arguments, VARIANT* result)
+HRESULT TServer::getWindowSizeX(UINT count, VARIANT* arguments, VARIANT* result)
 {
-    return readWindowRect(arguments, result, rectWidth);
+    return readWindowRect(count, arguments, result, rectWidth);
 }
 
-HRESULT TServer::getWindowSizeY(VARIANT* arguments, VARIANT* result)
+HRESULT TServer::getWindowSizeY(UINT count, VARIANT* arguments, VARIANT* result)
 {
-    return readWindowRect(arguments, result, rectHeight);
+    return readWindowRect(count, arguments, result, rectHeight);
 }
 
-HRESULT TServer::setWindowPos(VARIANT* arguments) { return placeWindow(arguments, false); }
+HRESULT TServer::setWindowPos(UINT count, VARIANT* arguments, VARIANT*) { return placeWindow(count, arguments, false); }
 
-HRESULT TServer::setWindowSize(VARIANT* arguments) { return placeWindow(arguments, true); }
+HRESULT TServer::setWindowSize(UINT count, VARIANT* arguments, VARIANT*) { return placeWindow(count, arguments, true); }
 
-HRESULT TServer::getWindowText(VARIANT* arguments, VARIANT* result)
+HRESULT TServer::getWindowText(UINT count, VARIANT* arguments, VARIANT* result)
 {
     HWND window = nullptr;
-    const HRESULT converted = windowArgument(argumentAt(arguments, 1, 0), &window);
+    const HRESULT converted = windowArgument(argumentAt(arguments, count, 0), &window);
     if (FAILED(converted))
         return converted;
     char title[kTitleBufferBytes];
@@ -202,20 +202,30 @@ HRESULT TServer::getWindowText(VARIANT* arguments, VARIANT* result)
     return setStrResult(result, wide.data());
 }
 
-HRESULT TServer::findWindow(VARIANT* arguments, VARIANT* result)
+HRESULT TServer::findWindow(UINT count, VARIANT* arguments, VARIANT* result)
 {
     LWString title;
-    const HRESULT converted = varToStr(argumentAt(arguments, 1, 0), title);
+    const HRESULT converted = varToStr(argumentAt(arguments, count, 0), title);
     if (FAILED(converted))
         return converted;
     const LString narrowTitle = narrowFromWide(title);
     return setIntResult(result, handleToInt(FindWindowA(nullptr, narrowTitle.data())));
 }
 
-HRESULT TServer::windowFromPoint(int mode, VARIANT* arguments, VARIANT* result)
+HRESULT TServer::topWindowFromPoint(UINT count, VARIANT* arguments, VARIANT* result)
+{
+    return windowAtPointResult(0, count, arguments, result);
+}
+
+HRESULT TServer::windowFromPoint(UINT count, VARIANT* arguments, VARIANT* result)
+{
+    return windowAtPointResult(1, count, arguments, result);
+}
+
+HRESULT TServer::windowAtPointResult(int mode, UINT count, VARIANT* arguments, VARIANT* result)
 {
     int32_t x = 0, y = 0;
-    const HRESULT converted = varsToInts(arguments, 2, {&x, &y});
+    const HRESULT converted = varsToInts(arguments, count, {&x, &y});
     if (FAILED(converted))
         return converted;
     return setIntResult(result, handleToInt(windowAtPoint(mode, x, y)));

@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "automation.h"
-#include "facilities_support.h"
-#include "identity.h"
-#include "run_program.h"
+#include "lib/facilities/automation.h"
+#include "tests/facilities_support.h"
+#include "server/identity.h"
+#include "tests/run_program.h"
 
 namespace {
 

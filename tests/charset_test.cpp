@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "charset.h"
+#include "lib/charset.h"
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;

@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "tests/child_process.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -7,17 +7,16 @@
 
 #include <string>
 
-#include "child_process.h"
-#include "clipboard.h"
-#include "module_fixture.h"
+#include "tests/child_process.h"
+#include "lib/clipboard.h"
+#include "server/dispatch_ids.h"
+#include "tests/module_fixture.h"
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
 namespace {
 
-constexpr DISPID kGetClipboard = 300;
-constexpr DISPID kSetClipboard = 301;
 
 // The clipboard's raw content in one format, up to the block's size.
 std::string rawText(UINT format)

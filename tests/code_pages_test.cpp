@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "code_pages.h"
+#include "native/code_pages.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "charset.h"
-#include "messages.h"
-#include "pool.h"
+#include "lib/charset.h"
+#include "lib/messages.h"
+#include "lib/pool.h"
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-#include "containers.h"
-#include "pool.h"
+#include "tests/child_process.h"
+#include "lib/containers.h"
+#include "lib/pool.h"
 
 namespace {
 

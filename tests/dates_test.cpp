@@ -7,8 +7,8 @@
 #include <ctime>
 #include <string>
 
-#include "dates.h"
-#include "facilities_support.h"
+#include "lib/facilities/dates.h"
+#include "tests/facilities_support.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <random>
 #include <string>
 
-#include "escapes.h"
-#include "facilities_support.h"
+#include "lib/facilities/escapes.h"
+#include "tests/facilities_support.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <clocale>
 #include <string>
 
-#include "charset.h"
+#include "lib/charset.h"
 
 // Runs the call with standard output captured and returns what it wrote.
 template <typename Call>

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "dates.h"
-#include "facilities_support.h"
+#include "lib/facilities/dates.h"
+#include "tests/facilities_support.h"
 
 TEST(FileDates, ReadTheLastWriteTimeInLocalTime)
 {

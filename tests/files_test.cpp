@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "facilities_support.h"
-#include "files.h"
-#include "messages.h"
-#include "temp_folder.h"
+#include "tests/facilities_support.h"
+#include "lib/facilities/files.h"
+#include "lib/messages.h"
+#include "tests/temp_folder.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <string>
 
-#include "child_process.h"
-#include "messages.h"
+#include "tests/child_process.h"
+#include "lib/messages.h"
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;

@@ -1,8 +1,8 @@
-#include "module_fixture.h"
+#include "tests/module_fixture.h"
 
 #include <string>
 
-#include "identity.h"
+#include "server/identity.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "facilities_support.h"
-#include "numbers.h"
+#include "tests/facilities_support.h"
+#include "lib/facilities/numbers.h"
 
 namespace {
 

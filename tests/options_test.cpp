@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "dates.h"
-#include "facilities_support.h"
-#include "options.h"
+#include "lib/facilities/dates.h"
+#include "tests/facilities_support.h"
+#include "lib/facilities/options.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
-#include "child_process.h"
-#include "pool.h"
+#include "tests/child_process.h"
+#include "lib/pool.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "facilities_support.h"
-#include "messages.h"
-#include "process.h"
-#include "temp_folder.h"
+#include "tests/facilities_support.h"
+#include "lib/messages.h"
+#include "lib/facilities/process.h"
+#include "tests/temp_folder.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "identity.h"
-#include "module_fixture.h"
-#include "run_program.h"
+#include "server/identity.h"
+#include "tests/module_fixture.h"
+#include "tests/run_program.h"
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "../server/identity.h"
-#include "charset.h"
-#include "module_image.h"
-#include "registration.h"
-#include "registry_key.h"
-#include "run_program.h"
+#include "server/identity.h"
+#include "lib/charset.h"
+#include "tools/module_image.h"
+#include "tools/registration.h"
+#include "tools/registry_key.h"
+#include "tests/run_program.h"
 
 namespace fs = std::filesystem;
 

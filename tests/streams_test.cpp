@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "facilities_support.h"
-#include "files.h"
-#include "messages.h"
-#include "streams.h"
-#include "temp_folder.h"
+#include "tests/facilities_support.h"
+#include "lib/facilities/files.h"
+#include "lib/messages.h"
+#include "lib/facilities/streams.h"
+#include "tests/temp_folder.h"
 
 namespace {
 

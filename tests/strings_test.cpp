@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-#include "pool.h"
-#include "strings.h"
+#include "tests/child_process.h"
+#include "lib/pool.h"
+#include "lib/strings.h"
 
 namespace {
 

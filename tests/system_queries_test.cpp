@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cstdlib>
 #include <string>
 
-#include "system_queries.h"
+#include "lib/facilities/system_queries.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "child_process.h"
+#include "tests/child_process.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "variants.h"
+#include "server/variants.h"
 
 namespace {
 

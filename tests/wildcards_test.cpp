@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "facilities_support.h"
-#include "temp_folder.h"
-#include "wildcards.h"
+#include "tests/facilities_support.h"
+#include "tests/temp_folder.h"
+#include "lib/facilities/wildcards.h"
 
 namespace {
 

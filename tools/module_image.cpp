@@ -1,6 +1,6 @@
-#include "module_image.h"
+#include "tools/module_image.h"
 
-#include "registration.h"
+#include "tools/registration.h"
 
 namespace {
 

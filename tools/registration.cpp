@@ -1,9 +1,9 @@
-#include "registration.h"
+#include "tools/registration.h"
 
 #include <vector>
 
-#include "../server/identity.h"
-#include "registry_key.h"
+#include "server/identity.h"
+#include "tools/registry_key.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <cstring>
 #include <vector>
 
-#include "automation.h"
-#include "charset.h"
-#include "escapes.h"
-#include "messages.h"
-#include "numbers.h"
-#include "options.h"
+#include "lib/facilities/automation.h"
+#include "lib/charset.h"
+#include "lib/facilities/escapes.h"
+#include "lib/messages.h"
+#include "lib/facilities/numbers.h"
+#include "lib/facilities/options.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "../server/identity.h"
-#include "charset.h"
-#include "messages.h"
-#include "options.h"
-#include "module_image.h"
-#include "registration.h"
+#include "server/identity.h"
+#include "lib/charset.h"
+#include "lib/messages.h"
+#include "lib/facilities/options.h"
+#include "tools/module_image.h"
+#include "tools/registration.h"
 
 namespace {
 

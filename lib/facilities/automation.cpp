@@ -1,8 +1,8 @@
-#include "automation.h"
+#include "lib/facilities/automation.h"
 
 #include <shlobj.h>
 
-#include "messages.h"
+#include "lib/messages.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "strings.h"
+#include "lib/strings.h"
 
 // ------------------------------------------------------------ owners
 

@@ -1,12 +1,12 @@
-#include "dates.h"
+#include "lib/facilities/dates.h"
 
 #include <cstring>
 
-#include "charset.h"
-#include "civil_days.h"
-#include "messages.h"
-#include "numbers.h"
-#include "wording.h"
+#include "lib/charset.h"
+#include "lib/facilities/civil_days.h"
+#include "lib/messages.h"
+#include "lib/facilities/numbers.h"
+#include "lib/facilities/wording.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <ctime>
 #include <memory>
 
-#include "strings.h"
+#include "lib/strings.h"
 
 // ------------------------------------------------------------ file dates
 // A file that cannot be opened gives 0 (and a time number of 0) without a message;

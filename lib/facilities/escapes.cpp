@@ -1,7 +1,7 @@
-#include "escapes.h"
+#include "lib/facilities/escapes.h"
 
-#include "charset.h"
-#include "messages.h"
+#include "lib/charset.h"
+#include "lib/messages.h"
 
 namespace {
 
@@ -19,9 +19,8 @@ bool isDoubleByteAt(const uint8_t* bytes, int32_t i, int32_t n)
 
 void appendHexEscape(LString& text, uint8_t byte) { text.appendFormat("\\x%02X", byte); }
 
-bool isHexDigit(uint8_t c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
+bool isHexDigit(uint8_t c) { return hexDigitValue(c) >= 0; }
 
-int hexValue(uint8_t c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
 
 bool hexDigitsAt(const uint8_t* bytes, int32_t i, int32_t digits, int32_t n)
 {
@@ -33,7 +32,7 @@ bool hexDigitsAt(const uint8_t* bytes, int32_t i, int32_t digits, int32_t n)
     return true;
 }
 
-uint8_t hexByte(const uint8_t* digits) { return uint8_t(hexValue(digits[0]) * 16 + hexValue(digits[1])); }
+uint8_t hexByte(const uint8_t* digits) { return uint8_t(hexDigitValue(digits[0]) * 16 + hexDigitValue(digits[1])); }
 
 // Decodes the escape whose backslash is at i; returns the bytes consumed after the
 // backslash, or 0 (reported) when it is malformed.

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "strings.h"
+#include "lib/strings.h"
 
 // Rewrites text so that it holds no control characters: "\\" for a backslash, "\n"
 // for CR LF, "\t" for TAB, "\xHH" for any other byte below 32 (a lone CR or LF too)

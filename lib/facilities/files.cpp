@@ -1,4 +1,4 @@
-#include "files.h"
+#include "lib/facilities/files.h"
 
 #include <windows.h>
 
@@ -6,10 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "charset.h"
-#include "directory_search.h"
-#include "messages.h"
-#include "streams.h"
+#include "lib/charset.h"
+#include "lib/facilities/directory_search.h"
+#include "lib/messages.h"
+#include "lib/facilities/streams.h"
 
 // The image of whatever module (program or library) the library is linked into.
 extern "C" IMAGE_DOS_HEADER __ImageBase;

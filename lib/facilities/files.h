@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "strings.h"
+#include "lib/strings.h"
 
 // Positions in a path of length L, from one pass over it.
 struct LPathSplit {

@@ -1,11 +1,11 @@
-#include "numbers.h"
+#include "lib/facilities/numbers.h"
 
 #include <cstring>
 
-#include "charset.h"
-#include "messages.h"
-#include "strings.h"
-#include "wording.h"
+#include "lib/charset.h"
+#include "lib/messages.h"
+#include "lib/strings.h"
+#include "lib/facilities/wording.h"
 
 namespace {
 
@@ -30,11 +30,7 @@ void reportUnreadable(const char* text, const char* end)
 
 int digitValue(char c, unsigned base)
 {
-    int value = 99;
-    if (c >= '0' && c <= '9')
-        value = c - '0';
-    else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f')
-        value = (c | 0x20) - 'a' + 10;
+    const int value = hexDigitValue(static_cast<unsigned char>(c));
     return value < int(base) ? value : -1;
 }
 

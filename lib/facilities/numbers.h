@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "containers.h"
+#include "lib/containers.h"
 
 // Reads an integer: an optional unit suffix k, m or g (either case: 1024, 1048576,
 // 1073741824), a leading "-", a base prefix "0x" (hexadecimal), "0j" (decimal) or

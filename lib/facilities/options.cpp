@@ -1,13 +1,13 @@
-#include "options.h"
+#include "lib/facilities/options.h"
 
 #include <cstring>
 
-#include "charset.h"
-#include "dates.h"
-#include "lock.h"
-#include "messages.h"
-#include "numbers.h"
-#include "wording.h"
+#include "lib/charset.h"
+#include "lib/facilities/dates.h"
+#include "lib/lock.h"
+#include "lib/messages.h"
+#include "lib/facilities/numbers.h"
+#include "lib/facilities/wording.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #pragma once
 #include <cstdint>
 
-#include "containers.h"
-#include "strings.h"
+#include "lib/containers.h"
+#include "lib/strings.h"
 
 // An element of the pair lists: "a-b" gives (a, b).
 struct LStrPair {

@@ -1,6 +1,6 @@
-#include "process.h"
+#include "lib/facilities/process.h"
 
-#include "messages.h"
+#include "lib/messages.h"
 
 namespace {
 

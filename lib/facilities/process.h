@@ -4,8 +4,8 @@
 #pragma once
 #include <cstdint>
 
-#include "handles.h"
-#include "streams.h"
+#include "lib/facilities/handles.h"
+#include "lib/facilities/streams.h"
 
 // Neither end is inheritable: a child process is handed its end only while it is
 // being started (LChildProcess), so no other child can keep the pipe open.

@@ -1,12 +1,12 @@
-#include "streams.h"
+#include "lib/facilities/streams.h"
 
 #include <csignal>
 #include <cstring>
 
-#include "lock.h"
-#include "messages.h"
-#include "output.h"
-#include "wording.h"
+#include "lib/lock.h"
+#include "lib/messages.h"
+#include "lib/output.h"
+#include "lib/facilities/wording.h"
 
 namespace {
 

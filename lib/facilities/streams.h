@@ -6,8 +6,8 @@
 #pragma once
 #include <cstdint>
 
-#include "handles.h"
-#include "strings.h"
+#include "lib/facilities/handles.h"
+#include "lib/strings.h"
 
 // Operations a stream does not provide end the process with an internal error
 // (1000 to 1070 in slot order): calling one is a broken invariant of the caller.

@@ -1,4 +1,4 @@
-#include "system_queries.h"
+#include "lib/facilities/system_queries.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 #include <conio.h>
 #include <cstdio>
 
-#include "messages.h"
+#include "lib/messages.h"
 
 namespace {
 

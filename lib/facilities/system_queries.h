@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "strings.h"
+#include "lib/strings.h"
 
 // The user of the calling thread; empty, with error 17000, when unknown.
 LString FUserName();

@@ -1,15 +1,15 @@
-#include "wildcards.h"
+#include "lib/facilities/wildcards.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <vector>
 
-#include "charset.h"
-#include "directory_search.h"
-#include "files.h"
-#include "messages.h"
-#include "options.h"
+#include "lib/charset.h"
+#include "lib/facilities/directory_search.h"
+#include "lib/facilities/files.h"
+#include "lib/messages.h"
+#include "lib/facilities/options.h"
 
 namespace {
 

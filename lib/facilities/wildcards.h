@@ -8,8 +8,8 @@
 #pragma once
 #include <cstdint>
 
-#include "containers.h"
-#include "numbers.h"
+#include "lib/containers.h"
+#include "lib/facilities/numbers.h"
 
 // Attribute classes: an entry is taken when every bit of its class lies in the mask.
 enum : uint32_t {

@@ -2,7 +2,7 @@
 // Japanese texts are code page 932 bytes, whatever the ANSI code page is.
 #pragma once
 
-#include "charset.h"
+#include "lib/charset.h"
 
 inline const char* localized(const char* english, const char* japanese)
 {

@@ -1,4 +1,4 @@
-#include "desktop_fixture.h"
+#include "tests/desktop/desktop_fixture.h"
 
 #include <algorithm>
 

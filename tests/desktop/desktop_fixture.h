@@ -10,32 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "module_fixture.h"
+#include "server/dispatch_ids.h"
+#include "tests/module_fixture.h"
 
-enum Method : DISPID {
-    kClick = 200,
-    kDblClick = 201,
-    kSetMousePos = 210,
-    kMoveMouse = 211,
-    kGetMousePosX = 220,
-    kGetMousePosY = 221,
-    kGetMouseCursor = 222,
-    kGetSystemCursor = 223,
-    kGetActiveWindow = 400,
-    kGetForegroundWindow = 401,
-    kSetActiveWindow = 410,
-    kSetForegroundWindow = 411,
-    kGetWindowPosX = 420,
-    kGetWindowPosY = 421,
-    kSetWindowPos = 422,
-    kGetWindowSizeX = 430,
-    kGetWindowSizeY = 431,
-    kSetWindowSize = 432,
-    kGetWindowText = 440,
-    kFindWindow = 450,
-    kTopWindowFromPoint = 451,
-    kWindowFromPoint = 452,
-};
 
 // Argument VARIANTs; the call helpers free them.
 VARIANT i4(int32_t value);

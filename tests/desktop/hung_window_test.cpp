@@ -8,12 +8,11 @@
 #include <atomic>
 #include <thread>
 
-#include "desktop_fixture.h"
-#include "recording_window.h"
+#include "tests/desktop/desktop_fixture.h"
+#include "tests/desktop/recording_window.h"
 
 namespace {
 
-constexpr DISPID kSendKeys = 290;
 // How long one message may wait for its target.
 constexpr ULONGLONG kMessageBoundMs = 5000;
 // Scheduling under Wine, and the round trips of bringing the window forward.

@@ -31,7 +31,7 @@
 #include <thread>
 #include <vector>
 
-#include "desktop_fixture.h"
+#include "tests/desktop/desktop_fixture.h"
 
 namespace {
 

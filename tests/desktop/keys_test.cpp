@@ -2,12 +2,11 @@
 // sent and which posted, and where the walk over the key text stops.
 #include <gtest/gtest.h>
 
-#include "desktop_fixture.h"
-#include "recording_window.h"
+#include "tests/desktop/desktop_fixture.h"
+#include "tests/desktop/recording_window.h"
 
 namespace {
 
-constexpr DISPID kSendKeys = 290;
 constexpr LPARAM kPress = 0x00000001, kRelease = 0x40000001, kAltPress = 0x20000001, kAltRelease = 0x60000001;
 
 struct Key {

@@ -2,8 +2,8 @@
 // cursor methods.
 #include <gtest/gtest.h>
 
-#include "desktop_fixture.h"
-#include "recording_window.h"
+#include "tests/desktop/desktop_fixture.h"
+#include "tests/desktop/recording_window.h"
 
 namespace {
 

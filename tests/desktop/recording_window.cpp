@@ -1,4 +1,4 @@
-#include "recording_window.h"
+#include "tests/desktop/recording_window.h"
 
 #include <cstdio>
 

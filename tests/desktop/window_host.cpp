@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "recording_window.h"
+#include "tests/desktop/recording_window.h"
 
 int main()
 {

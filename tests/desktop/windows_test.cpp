@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "desktop_fixture.h"
-#include "recording_window.h"
+#include "tests/desktop/desktop_fixture.h"
+#include "tests/desktop/recording_window.h"
 
 class Windows : public DesktopTest {
 protected:
