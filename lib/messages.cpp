@@ -6,6 +6,7 @@
 #include <new>
 
 #include "lib/output.h"
+#include "lib/owner.h"
 
 namespace {
 
@@ -158,6 +159,7 @@ LString win32ErrorText(uint32_t code)
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM,
                                         nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                                         reinterpret_cast<char*>(&buffer), 0, nullptr);
+    const LLocalBlock owned(buffer);
     LString text;
     if (length == 0 || !buffer) {
         text.append("(no message)");
@@ -170,8 +172,6 @@ LString win32ErrorText(uint32_t code)
                 text.appendChar(buffer[i]);
         }
     }
-    if (buffer)
-        LocalFree(buffer);
     return text;
 }
 

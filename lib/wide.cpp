@@ -8,6 +8,7 @@
 
 #include "lib/byte_classes.h"
 #include "lib/messages.h"
+#include "lib/owner.h"
 
 namespace {
 
@@ -172,15 +173,14 @@ bool convertNarrowPiece(const char* bytes, int32_t k, LWString& destination, UIN
     wchar_t local[kWideBuffer];
     // A UTF-7 piece may have grown past the usual size to keep a run whole.
     const int32_t capacity = k + kWideBufferSlack > kWideBuffer ? k + kWideBufferSlack : kWideBuffer;
-    wchar_t* buffer = capacity > kWideBuffer ? new wchar_t[size_t(capacity)] : local;
+    const LNewArray<wchar_t> grown(capacity > kWideBuffer ? new wchar_t[size_t(capacity)] : nullptr);
+    wchar_t* buffer = grown ? grown.get() : local;
     int n = MultiByteToWideChar(codePage, 0, bytes, k, buffer, capacity);
     if (sealed)
         n -= kUtf8SealLength;
     const bool converted = n >= 1 && n <= capacity - kWideBufferSlack;
     if (converted)
         destination.append(buffer, n);
-    if (buffer != local)
-        delete[] buffer;
     return converted;
 }
 

@@ -17,7 +17,7 @@
 #include "lib/charset.h"
 #include "tools/module_image.h"
 #include "tools/registration.h"
-#include "tools/registry_key.h"
+#include "lib/owners.h"
 #include "tests/run_program.h"
 
 namespace fs = std::filesystem;
@@ -40,7 +40,7 @@ HKEY rootOf(Scope scope)
     return scope == Scope::AllUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-LSTATUS openKey(Scope scope, View view, const std::wstring& path, RegKey& key)
+LSTATUS openKey(Scope scope, View view, const std::wstring& path, LRegistryKey& key)
 {
     const REGSAM flag = view == View::Bits64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
     return RegOpenKeyExW(rootOf(scope), path.c_str(), 0, KEY_QUERY_VALUE | flag, key.put());
@@ -48,14 +48,14 @@ LSTATUS openKey(Scope scope, View view, const std::wstring& path, RegKey& key)
 
 bool keyPresent(Scope scope, View view, const std::wstring& path)
 {
-    RegKey key;
+    LRegistryKey key;
     return openKey(scope, view, path, key) == ERROR_SUCCESS;
 }
 
 // A REG_SZ value, or a text saying why there is none.
 std::wstring readValue(Scope scope, View view, const std::wstring& path, const wchar_t* name = nullptr)
 {
-    RegKey key;
+    LRegistryKey key;
     LSTATUS status = openKey(scope, view, path, key);
     wchar_t value[1024];
     DWORD size = sizeof value;

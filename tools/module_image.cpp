@@ -1,17 +1,9 @@
 #include "tools/module_image.h"
 
+#include "lib/owners.h"
 #include "tools/registration.h"
 
 namespace {
-
-struct OwnedFile {
-    HANDLE handle;
-    ~OwnedFile()
-    {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-};
 
 // Reads exactly size bytes at offset; false at the end of the file.
 bool readAt(HANDLE file, DWORD offset, void* buffer, DWORD size, const std::wstring& path)
@@ -61,17 +53,17 @@ std::wstring describeMachine(WORD machine)
 
 WORD moduleMachine(const std::wstring& path)
 {
-    OwnedFile file{CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.handle == INVALID_HANDLE_VALUE)
+    const LFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         throw SetupError{L"cannot open " + path + L": " + systemErrorText(GetLastError())};
     IMAGE_DOS_HEADER dos;
     DWORD signature = 0;
     IMAGE_FILE_HEADER coff;
-    if (!readAt(file.handle, 0, &dos, sizeof dos, path) || dos.e_magic != IMAGE_DOS_SIGNATURE ||
-        dos.e_lfanew <= 0 || !readAt(file.handle, DWORD(dos.e_lfanew), &signature, sizeof signature, path) ||
+    if (!readAt(file.get(), 0, &dos, sizeof dos, path) || dos.e_magic != IMAGE_DOS_SIGNATURE ||
+        dos.e_lfanew <= 0 || !readAt(file.get(), DWORD(dos.e_lfanew), &signature, sizeof signature, path) ||
         signature != IMAGE_NT_SIGNATURE ||
-        !readAt(file.handle, DWORD(dos.e_lfanew) + sizeof signature, &coff, sizeof coff, path))
+        !readAt(file.get(), DWORD(dos.e_lfanew) + sizeof signature, &coff, sizeof coff, path))
         throw SetupError{path + L" is not a Windows module (no PE header)"};
     return coff.Machine;
 }

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "server/identity.h"
-#include "tools/registry_key.h"
+#include "lib/owners.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ LSTATUS readString(HKEY key, const wchar_t* name, std::wstring& value)
 
 bool keyExists(Scope scope, View view, const std::wstring& path)
 {
-    RegKey key;
+    LRegistryKey key;
     const LSTATUS status = RegOpenKeyExW(rootKey(scope), path.c_str(), 0, KEY_QUERY_VALUE | viewFlag(view), key.put());
     if (status == ERROR_FILE_NOT_FOUND)
         return false;
@@ -86,7 +86,7 @@ bool keyExists(Scope scope, View view, const std::wstring& path)
 // Deletes a key with everything below it; false when it did not exist.
 bool deleteTree(Scope scope, View view, const std::wstring& path)
 {
-    RegKey key;
+    LRegistryKey key;
     LSTATUS status = RegOpenKeyExW(rootKey(scope), path.c_str(), 0,
                                    DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | viewFlag(view),
                                    key.put());
@@ -129,9 +129,9 @@ public:
 
     // Creates the key and its missing parents one level at a time, so that each
     // key this run creates is known.
-    RegKey createKey(const std::wstring& path)
+    LRegistryKey createKey(const std::wstring& path)
     {
-        RegKey key;
+        LRegistryKey key;
         for (size_t end = path.find(L'\\', classesPath(L"").size()); ; end = path.find(L'\\', end + 1)) {
             const std::wstring level = path.substr(0, end);
             DWORD disposition = 0;
@@ -147,7 +147,7 @@ public:
         }
     }
 
-    void setString(const RegKey& key, const std::wstring& path, const wchar_t* name, const std::wstring& text)
+    void setString(const LRegistryKey& key, const std::wstring& path, const wchar_t* name, const std::wstring& text)
     {
         if (!isCreated(path))
             saveValue(key, path, name);
@@ -171,7 +171,7 @@ public:
                              systemErrorText(DWORD(status));
         };
         for (auto saved = saved_.rbegin(); saved != saved_.rend(); ++saved) {
-            RegKey key;
+            LRegistryKey key;
             LSTATUS status = RegOpenKeyExW(rootKey(scope_), saved->path.c_str(), 0, KEY_SET_VALUE | viewFlag(view_),
                                            key.put());
             if (status == ERROR_SUCCESS)
@@ -204,7 +204,7 @@ private:
         return false;
     }
 
-    void saveValue(const RegKey& key, const std::wstring& path, const wchar_t* name)
+    void saveValue(const LRegistryKey& key, const std::wstring& path, const wchar_t* name)
     {
         SavedValue saved{path, name == nullptr, name ? name : L"", false, REG_NONE, {}};
         LSTATUS status;
@@ -250,8 +250,8 @@ std::wstring systemErrorText(DWORD code)
     const DWORD length =
         FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const LLocalBlock owned(buffer);
     std::wstring text = length ? std::wstring(buffer, length) : L"unknown error";
-    LocalFree(buffer);
     for (auto& unit : text)
         if (unit == L'\r' || unit == L'\n')
             unit = L' ';
@@ -264,19 +264,19 @@ void registerServer(Scope scope, View view, const std::wstring& modulePath)
 {
     Transaction change(scope, view);
     try {
-        const RegKey classKey = change.createKey(kClassPath);
+        const LRegistryKey classKey = change.createKey(kClassPath);
         change.setString(classKey, kClassPath, nullptr, kServerDescription);
-        const RegKey server = change.createKey(kServerPath);
+        const LRegistryKey server = change.createKey(kServerPath);
         change.setString(server, kServerPath, nullptr, modulePath);
         change.setString(server, kServerPath, L"ThreadingModel", kServerThreadingModel);
         const std::wstring classNamePath = kClassPath + L"\\ProgID";
-        const RegKey className = change.createKey(classNamePath);
+        const LRegistryKey className = change.createKey(classNamePath);
         change.setString(className, classNamePath, nullptr, kServerProgId);
         // The name last: a host that resolves it finds the class complete.
-        const RegKey name = change.createKey(kNamePath);
+        const LRegistryKey name = change.createKey(kNamePath);
         change.setString(name, kNamePath, nullptr, kServerDescription);
         const std::wstring nameClassPath = kNamePath + L"\\CLSID";
-        const RegKey nameClass = change.createKey(nameClassPath);
+        const LRegistryKey nameClass = change.createKey(nameClassPath);
         change.setString(nameClass, nameClassPath, nullptr, kServerClassIdText);
     } catch (SetupError& error) {
         error.text += change.rollback();
@@ -292,7 +292,7 @@ Removal unregisterServer(Scope scope, View view)
     // The name is one key for both views: it stays while it names another
     // class, or while the other view still holds this one.
     bool nameIsOurs = false;
-    RegKey nameClass;
+    LRegistryKey nameClass;
     const std::wstring nameClassPath = kNamePath + L"\\CLSID";
     LSTATUS status =
         RegOpenKeyExW(rootKey(scope), nameClassPath.c_str(), 0, KEY_QUERY_VALUE | viewFlag(view), nameClass.put());
@@ -316,7 +316,7 @@ Removal unregisterServer(Scope scope, View view)
 Registration queryRegistration(Scope scope, View view)
 {
     Registration registration;
-    RegKey server;
+    LRegistryKey server;
     LSTATUS status =
         RegOpenKeyExW(rootKey(scope), kServerPath.c_str(), 0, KEY_QUERY_VALUE | viewFlag(view), server.put());
     if (status == ERROR_FILE_NOT_FOUND)

@@ -55,33 +55,6 @@ IDispatch* takeDispatch(HRESULT called, LVariant& result, const wchar_t* name, c
 
 // ------------------------------------------------------------ owners
 
-void LVariant::clear() noexcept
-{
-    const DWORD lastError = GetLastError();
-    VariantClear(&value_);
-    SetLastError(lastError);
-}
-
-void LVariant::setInt(int32_t value) noexcept
-{
-    clear();
-    V_VT(&value_) = VT_I4;
-    V_I4(&value_) = value;
-}
-
-bool LVariant::setString(const wchar_t* text, int32_t length) noexcept
-{
-    clear();
-    if (!text)
-        text = L"";
-    const BSTR copy = length < 0 ? SysAllocString(text) : SysAllocStringLen(text, UINT(length));
-    if (!copy)
-        return false;
-    V_VT(&value_) = VT_BSTR;
-    V_BSTR(&value_) = copy;
-    return true;
-}
-
 // ------------------------------------------------------------ setup and reporting
 
 HRESULT FCoInitialize()

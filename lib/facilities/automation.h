@@ -14,67 +14,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "lib/owners.h"
 #include "lib/strings.h"
-
-// ------------------------------------------------------------ owners
-
-// One reference to an interface, released on destruction.
-template <typename T>
-class LComPtr {
-public:
-    LComPtr() = default;
-    explicit LComPtr(T* adopted) noexcept : pointer_(adopted) {}
-    ~LComPtr() { reset(); }
-    LComPtr(LComPtr&& other) noexcept : pointer_(other.detach()) {}
-    LComPtr& operator=(LComPtr&& other) noexcept
-    {
-        if (this != &other)
-            reset(other.detach());
-        return *this;
-    }
-    LComPtr(const LComPtr&) = delete;
-    LComPtr& operator=(const LComPtr&) = delete;
-
-    T* get() const noexcept { return pointer_; }
-    T* operator->() const noexcept { return pointer_; }
-    explicit operator bool() const noexcept { return pointer_ != nullptr; }
-    // Releases the current reference (if any) and gives the slot for an out-parameter.
-    T** put() noexcept
-    {
-        reset();
-        return &pointer_;
-    }
-    T* detach() noexcept { return std::exchange(pointer_, nullptr); }
-    void reset(T* adopted = nullptr) noexcept
-    {
-        if (T* old = std::exchange(pointer_, adopted))
-            old->Release();
-    }
-
-private:
-    T* pointer_ = nullptr;
-};
-
-// A VARIANT, empty on construction and cleared on destruction; it owns the BSTR
-// or interface reference it holds.
-class LVariant {
-public:
-    LVariant() noexcept { VariantInit(&value_); }
-    ~LVariant() { clear(); }
-    LVariant(const LVariant&) = delete;
-    LVariant& operator=(const LVariant&) = delete;
-
-    VARIANT* get() noexcept { return &value_; }
-    const VARIANT* get() const noexcept { return &value_; }
-    VARTYPE type() const noexcept { return V_VT(&value_); }
-    void clear() noexcept;
-    // Stores a 32-bit integer; a string (copied; false when out of memory).
-    void setInt(int32_t value) noexcept;
-    bool setString(const wchar_t* text, int32_t length = -1) noexcept;
-
-private:
-    VARIANT value_;
-};
 
 // ------------------------------------------------------------ setup and reporting
 

@@ -5,6 +5,7 @@
 #include "lib/charset.h"
 #include "lib/facilities/civil_days.h"
 #include "lib/messages.h"
+#include "lib/owner.h"
 #include "lib/facilities/numbers.h"
 #include "lib/facilities/wording.h"
 
@@ -34,22 +35,6 @@ uint64_t unitsOf(const FILETIME& fileTime)
 }
 
 WORD wordOrInvalid(int64_t value) { return value < 0 || value > 0xFFFF ? kInvalidField : WORD(value); }
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 int32_t dateNumber(const SYSTEMTIME& t) { return t.wYear * 10000 + t.wMonth * 100 + t.wDay; }
 int32_t timeNumber(const SYSTEMTIME& t) { return t.wHour * 10000 + t.wMinute * 100 + t.wSecond; }
@@ -107,7 +92,7 @@ int32_t FFileDateTime(const char* fileName, int32_t* time, LString* text)
         return 0;
     FILETIME written, local;
     {
-        FileHandle file(CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        const LFileHandle file(CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.get() == INVALID_HANDLE_VALUE)
             return 0;

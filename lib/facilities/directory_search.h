@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "lib/facilities/handles.h"
+#include "lib/owners.h"
 
 // Calls visit(const WIN32_FIND_DATAA&) for every entry; false when the search
 // could not start (a missing directory, nothing matching).

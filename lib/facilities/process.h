@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "lib/facilities/handles.h"
+#include "lib/owners.h"
 #include "lib/facilities/streams.h"
 
 // Neither end is inheritable: a child process is handed its end only while it is

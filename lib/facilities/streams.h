@@ -6,7 +6,7 @@
 #pragma once
 #include <cstdint>
 
-#include "lib/facilities/handles.h"
+#include "lib/owners.h"
 #include "lib/strings.h"
 
 // Operations a stream does not provide end the process with an internal error
