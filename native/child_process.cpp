@@ -1,6 +1,6 @@
 // The native form of tests/child_process.cpp: a scenario runs in a fresh copy of
 // this executable started through the shell, its standard output read back.
-#include "tests/child_process.h"
+#include "tests/harness.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

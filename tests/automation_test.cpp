@@ -11,20 +11,11 @@
 #include <vector>
 
 #include "lib/facilities/automation.h"
-#include "tests/facilities_support.h"
+#include "tests/harness.h"
 #include "server/identity.h"
-#include "tests/run_program.h"
+#include "tests/harness_windows.h"
 
 namespace {
-
-std::wstring besideThisProgram(const wchar_t* file)
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path, length);
-    directory.erase(directory.find_last_of(L"\\/") + 1);
-    return directory + file;
-}
 
 // The component runtime and the server's all-users registration, for one suite.
 class Registered : public testing::Test {
@@ -44,56 +35,6 @@ public:
     static ProgramResult installed;
 };
 ProgramResult Registered::installed{DWORD(-1), {}, {}};
-
-// A dispatch object with one member, "value" (id 7), that answers with a chosen
-// VARIANT and keeps what each call passed.
-class RecordingObject final : public IDispatch {
-public:
-    RecordingObject() { VariantInit(&answer); }
-    ~RecordingObject() { VariantClear(&answer); }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        *object = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch))
-            return E_NOINTERFACE;
-        *object = this;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++references); }
-    ULONG STDMETHODCALLTYPE Release() override { return ULONG(--references); } // lives on the stack
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override
-    {
-        ++lookups;
-        *ids = wcscmp(names[0], L"value") == 0 ? 7 : DISPID_UNKNOWN;
-        return *ids == 7 ? S_OK : DISP_E_UNKNOWNNAME;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
-                                     EXCEPINFO*, UINT*) override
-    {
-        ++invokes;
-        lastFlags = flags;
-        arguments.clear();
-        for (UINT i = 0; i < parameters->cArgs; ++i)
-            arguments.push_back(V_VT(&parameters->rgvarg[i]) == VT_I4 ? V_I4(&parameters->rgvarg[i]) : -999);
-        named.assign(parameters->rgdispidNamedArgs, parameters->rgdispidNamedArgs + parameters->cNamedArgs);
-        if (failWith != S_OK)
-            return failWith;
-        return result ? VariantCopy(result, &answer) : S_OK;
-    }
-
-    VARIANT answer;
-    HRESULT failWith = S_OK;
-    long references = 1;
-    int lookups = 0;
-    int invokes = 0;
-    WORD lastFlags = 0;
-    std::vector<int32_t> arguments; // as Invoke received them, element 0 first
-    std::vector<DISPID> named;
-};
 
 // A top-level window with a title of our choosing, on a thread that pumps its
 // messages, so that another process can move it while the test waits.
@@ -165,7 +106,7 @@ TEST(FGuidText, WritesTheBytesInMemoryOrder)
 
 TEST(FInvoke, AnUnknownNameIsReportedOnceAndNeverInvoked)
 {
-    RecordingObject object;
+    DispatchStub object;
     VARIANT result;
     V_VT(&result) = VT_I4;
     V_I4(&result) = 0x0BAD;
@@ -182,7 +123,7 @@ TEST(FInvoke, AnUnknownNameIsReportedOnceAndNeverInvoked)
 
 TEST(FInvoke, AFailedCallIsReportedWithTheMemberName)
 {
-    RecordingObject object;
+    DispatchStub object;
     object.failWith = DISP_E_TYPEMISMATCH;
     const std::string output = outputOf([&] { EXPECT_EQ(FCallMethodInt(&object, L"value", 1, nullptr), DISP_E_TYPEMISMATCH); });
     EXPECT_EQ(output, "Error 17200: Invoke() failed [value]: HRESULT=80020005h (?)\n");
@@ -208,7 +149,7 @@ TEST(FInvoke, NullObjectsDoNothingAndSayNothing)
 
 TEST(FCallMethodInt2, PassesTheSecondIntegerAsElementZero)
 {
-    RecordingObject object;
+    DispatchStub object;
     EXPECT_EQ(FCallMethodInt2(&object, L"value", 1, 2, nullptr), S_OK);
     EXPECT_EQ(object.arguments, (std::vector<int32_t>{2, 1}));
     EXPECT_EQ(object.lastFlags, DISPATCH_METHOD);
@@ -217,7 +158,7 @@ TEST(FCallMethodInt2, PassesTheSecondIntegerAsElementZero)
 
 TEST(FPutProperty, PassesOneValueNamedAsThePropertyPut)
 {
-    RecordingObject object;
+    DispatchStub object;
     EXPECT_EQ(FPutIntProperty(&object, L"value", 42), S_OK);
     EXPECT_EQ(object.lastFlags, DISPATCH_PROPERTYPUT);
     EXPECT_EQ(object.arguments, (std::vector<int32_t>{42}));
@@ -228,25 +169,25 @@ TEST(FPutProperty, PassesOneValueNamedAsThePropertyPut)
 
 TEST(FGetIntProperty, AcceptsTheIntegerTypesAndBooleanTrueIsMinusOne)
 {
-    RecordingObject object;
-    V_VT(&object.answer) = VT_BOOL;
-    V_BOOL(&object.answer) = VARIANT_TRUE;
+    DispatchStub object;
+    V_VT(object.answer.get()) = VT_BOOL;
+    V_BOOL(object.answer.get()) = VARIANT_TRUE;
     EXPECT_EQ(FGetIntProperty(&object, L"value"), -1);
     EXPECT_EQ(object.lastFlags, DISPATCH_PROPERTYGET);
-    V_VT(&object.answer) = VT_I2;
-    V_I2(&object.answer) = -300;
+    V_VT(object.answer.get()) = VT_I2;
+    V_I2(object.answer.get()) = -300;
     EXPECT_EQ(FGetIntProperty(&object, L"value"), -300);
-    V_VT(&object.answer) = VT_I4;
-    V_I4(&object.answer) = 70000;
+    V_VT(object.answer.get()) = VT_I4;
+    V_I4(object.answer.get()) = 70000;
     EXPECT_EQ(FGetIntProperty(&object, L"value"), 70000);
 }
 
 TEST(TypedResults, AWrongTypeIsReportedAndItsValueReleased)
 {
-    RecordingObject object;
-    RecordingObject inner;
-    V_VT(&object.answer) = VT_DISPATCH;
-    V_DISPATCH(&object.answer) = &inner;
+    DispatchStub object;
+    DispatchStub inner;
+    V_VT(object.answer.get()) = VT_DISPATCH;
+    V_DISPATCH(object.answer.get()) = &inner;
     inner.AddRef(); // the answer's reference
     const long before = inner.references;
 
@@ -264,9 +205,9 @@ TEST(TypedResults, AWrongTypeIsReportedAndItsValueReleased)
     owned.reset();
     EXPECT_EQ(inner.references, before);
 
-    VariantClear(&object.answer);
-    V_VT(&object.answer) = VT_BSTR;
-    V_BSTR(&object.answer) = SysAllocString(L"text");
+    object.answer.clear();
+    V_VT(object.answer.get()) = VT_BSTR;
+    V_BSTR(object.answer.get()) = SysAllocString(L"text");
     EXPECT_EQ(outputOf([&] { EXPECT_EQ(FCallMethodIntDisp(&object, L"value", 3), nullptr); }),
               "Error 17200: value is not IDispatch (type=8)\n");
     EXPECT_EQ(outputOf([&] { EXPECT_EQ(FCallMethodInt2Disp(&object, L"value", 3, 4), nullptr); }),

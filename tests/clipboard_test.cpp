@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "tests/child_process.h"
+#include "tests/harness.h"
 #include "lib/clipboard.h"
 #include "server/dispatch_ids.h"
 #include "tests/module_fixture.h"

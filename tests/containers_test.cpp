@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/child_process.h"
+#include "tests/harness.h"
 #include "lib/containers.h"
 #include "lib/pool.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "lib/facilities/dates.h"
-#include "tests/facilities_support.h"
+#include "tests/harness.h"
 
 namespace {
 

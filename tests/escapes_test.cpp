@@ -4,7 +4,7 @@
 #include <string>
 
 #include "lib/facilities/escapes.h"
-#include "tests/facilities_support.h"
+#include "tests/harness.h"
 
 namespace {
 

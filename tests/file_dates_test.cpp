@@ -7,7 +7,7 @@
 #include <string>
 
 #include "lib/facilities/dates.h"
-#include "tests/facilities_support.h"
+#include "tests/harness.h"
 
 TEST(FileDates, ReadTheLastWriteTimeInLocalTime)
 {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "tests/facilities_support.h"
+#include "tests/harness.h"
 #include "lib/facilities/files.h"
 #include "lib/messages.h"
 #include "tests/temp_folder.h"

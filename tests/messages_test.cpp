@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <string>
 
-#include "tests/child_process.h"
+#include "tests/harness.h"
 #include "lib/messages.h"
 
 using testing::internal::CaptureStdout;

@@ -1,4 +1,5 @@
 #include "tests/module_fixture.h"
+#include "tests/harness_windows.h"
 
 #include <string>
 
@@ -7,15 +8,6 @@
 namespace {
 
 HMODULE loaded = nullptr;
-
-std::wstring besideThisProgram(const wchar_t* file)
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path, length);
-    directory.erase(directory.find_last_of(L"\\/") + 1);
-    return directory + file;
-}
 
 template <typename Function>
 Function entryPoint(const char* name)

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "tests/facilities_support.h"
+#include "tests/harness.h"
 #include "lib/facilities/numbers.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "lib/facilities/dates.h"
-#include "tests/facilities_support.h"
+#include "tests/harness.h"
 #include "lib/facilities/options.h"
 
 namespace {

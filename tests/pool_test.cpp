@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "tests/child_process.h"
+#include "tests/harness.h"
 #include "lib/pool.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/facilities_support.h"
+#include "tests/harness.h"
 #include "lib/messages.h"
 #include "lib/facilities/process.h"
 #include "tests/temp_folder.h"

@@ -14,7 +14,7 @@
 
 #include "server/identity.h"
 #include "tests/module_fixture.h"
-#include "tests/run_program.h"
+#include "tests/harness_windows.h"
 
 namespace {
 
@@ -499,14 +499,6 @@ TEST(ServerThreads, UnloadAnswerStaysRightWhileApartmentsCallAndChurn)
 }
 
 namespace {
-
-std::wstring besideThisProgram(const wchar_t* file)
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path, length);
-    return directory.substr(0, directory.find_last_of(L"\\/") + 1) + file;
-}
 
 // Registers the module beside this program for the test's duration.
 class Installed {

@@ -18,7 +18,7 @@
 #include "tools/module_image.h"
 #include "tools/registration.h"
 #include "lib/owners.h"
-#include "tests/run_program.h"
+#include "tests/harness_windows.h"
 
 namespace fs = std::filesystem;
 

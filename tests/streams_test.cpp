@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "tests/facilities_support.h"
+#include "tests/harness.h"
 #include "lib/facilities/files.h"
 #include "lib/messages.h"
 #include "lib/facilities/streams.h"

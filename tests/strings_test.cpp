@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/child_process.h"
+#include "tests/harness.h"
 #include "lib/pool.h"
 #include "lib/strings.h"
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "tests/child_process.h"
+#include "tests/harness.h"
 
 namespace {
 

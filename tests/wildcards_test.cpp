@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/facilities_support.h"
+#include "tests/harness.h"
 #include "tests/temp_folder.h"
 #include "lib/facilities/wildcards.h"
 

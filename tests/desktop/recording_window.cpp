@@ -1,4 +1,5 @@
 #include "tests/desktop/recording_window.h"
+#include "tests/harness_windows.h"
 
 #include <cstdio>
 
@@ -8,14 +9,6 @@ const wchar_t kClassName[] = L"VexaRecordingWindow";
 constexpr DWORD kHostTimeoutMs = 10000;
 // Lets a test whose server never gives up end anyway.
 constexpr DWORD kLongestBlockMs = 15000;
-
-std::wstring besideThisProgram(const wchar_t* file)
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path, length);
-    return directory.substr(0, directory.find_last_of(L"\\/") + 1) + file;
-}
 
 } // namespace
 
