@@ -72,12 +72,19 @@ struct LFindHandleTraits {
     static bool close(HANDLE handle) noexcept { return FindClose(handle) != FALSE; }
 };
 
+struct LModuleTraits {
+    static HANDLE invalid() noexcept { return nullptr; }
+    static bool close(HANDLE module) noexcept { return FreeLibrary(static_cast<HMODULE>(module)) != FALSE; }
+};
+
 // Processes, threads, events: null when absent.
 using LKernelHandle = LUniqueHandle<LNullHandleTraits>;
 // Files, pipe ends, mailslots: INVALID_HANDLE_VALUE when absent.
 using LFileHandle = LUniqueHandle<LFileHandleTraits>;
 // FindFirstFile searches.
 using LFindHandle = LUniqueHandle<LFindHandleTraits>;
+// One counted reference to a loaded module (LoadLibrary, GetModuleHandleEx).
+using LModuleReference = LUniqueHandle<LModuleTraits>;
 
 // A started process: owns both the process and the thread handle.
 struct LProcessInformation {
