@@ -144,9 +144,16 @@ LMessenger& messenger()
 
 int message(int number, const char* format, ...)
 {
+    // Read before the reporter is first made: making it (the first static of the
+    // module that needs a guard) has been seen to clear the last error.
+    const DWORD lastError = GetLastError();
+    const int lastErrno = errno;
+    LMessenger& reporter = messenger();
+    SetLastError(lastError);
+    errno = lastErrno;
     va_list args;
     va_start(args, format);
-    const int length = messenger().postV(number, format, args);
+    const int length = reporter.postV(number, format, args);
     va_end(args);
     return length;
 }

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "tests/harness.h"
 #include "lib/clipboard.h"
 #include "server/dispatch_ids.h"
+#include "tests/harness_windows.h"
 #include "tests/module_fixture.h"
 
 using testing::internal::CaptureStdout;
@@ -68,49 +68,13 @@ class ClipboardHolder {
 public:
     ClipboardHolder()
     {
-        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-        HANDLE childInput = nullptr, childOutput = nullptr;
-        CreatePipe(&childInput, &input_, &inheritable, 0);
-        CreatePipe(&output_, &childOutput, &inheritable, 0);
-        SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
-        wchar_t self[MAX_PATH];
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring commandLine = std::wstring(L"\"") + self + L"\" --child=HoldClipboard";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = childInput;
-        startup.hStdOutput = childOutput;
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        PROCESS_INFORMATION process{};
-        if (CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                           &startup, &process)) {
-            process_ = process.hProcess;
-            CloseHandle(process.hThread);
-        }
-        CloseHandle(childInput);
-        CloseHandle(childOutput);
-        char said[8] = {};
-        DWORD got = 0;
-        ReadFile(output_, said, sizeof said - 1, &got, nullptr); // "open" once it holds the clipboard
-        holding = std::string(said, got).rfind("open", 0) == 0;
-    }
-    ~ClipboardHolder()
-    {
-        CloseHandle(input_); // the holder reads to the end, closes the clipboard and exits
-        if (process_) {
-            WaitForSingleObject(process_, 10000);
-            CloseHandle(process_);
-        }
-        CloseHandle(output_);
+        std::string line;
+        holding = holder_.readLine(line, 10000) && line == "open";
     }
     bool holding = false;
 
 private:
-    HANDLE input_ = nullptr;
-    HANDLE output_ = nullptr;
-    HANDLE process_ = nullptr;
+    RunningScenario holder_{"HoldClipboard"};
 };
 
 CHILD_SCENARIO(HoldClipboard)
@@ -120,7 +84,7 @@ CHILD_SCENARIO(HoldClipboard)
     if (!OpenClipboard(owner))
         return;
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "open", 4, &written, nullptr);
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "open\n", 5, &written, nullptr);
     char buffer[16];
     DWORD got = 0;
     while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got > 0) {

@@ -27,6 +27,8 @@ bool makePipe(LKernelHandle& readEnd, LKernelHandle& writeEnd)
            SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
 }
 
+constexpr DWORD kEndingTimeoutMs = 10000;
+
 std::wstring thisProgram()
 {
     wchar_t path[MAX_PATH];
@@ -74,11 +76,80 @@ ProgramResult runProgram(const std::wstring& program, const std::wstring& argume
     return result;
 }
 
+std::wstring scenarioArgument(const char* name) { return L"--child=" + std::wstring(name, name + strlen(name)); }
+
 ChildResult runChildScenario(const char* name)
 {
-    const std::wstring argument = L"--child=" + std::wstring(name, name + strlen(name));
-    ProgramResult child = runProgram(thisProgram(), argument);
+    ProgramResult child = runProgram(thisProgram(), scenarioArgument(name));
     return {child.exitCode, std::move(child.output)};
+}
+
+RunningScenario::RunningScenario(const char* name)
+{
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    LKernelHandle childInput, childOutput;
+    if (!CreatePipe(childInput.put(), input_.put(), &inheritable, 0) ||
+        !CreatePipe(output_.put(), childOutput.put(), &inheritable, 0))
+        return;
+    // Only the child's ends cross: a copy of ours elsewhere would keep its input open.
+    SetHandleInformation(input_.get(), HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(output_.get(), HANDLE_FLAG_INHERIT, 0);
+    const std::wstring program = thisProgram();
+    std::wstring commandLine = L"\"" + program + L"\" " + scenarioArgument(name);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childInput.get();
+    startup.hStdOutput = childOutput.get();
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &started))
+        return;
+    CloseHandle(started.hThread);
+    process_.reset(started.hProcess);
+}
+
+RunningScenario::~RunningScenario()
+{
+    input_.reset();
+    if (process_ && WaitForSingleObject(process_.get(), kEndingTimeoutMs) != WAIT_OBJECT_0)
+        TerminateProcess(process_.get(), 1);
+}
+
+bool RunningScenario::readLine(std::string& line, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const size_t end = pending_.find('\n');
+        if (end != std::string::npos) {
+            line = pending_.substr(0, end && pending_[end - 1] == '\r' ? end - 1 : end);
+            pending_.erase(0, end + 1);
+            return true;
+        }
+        DWORD available = 0;
+        if (!output_ || !PeekNamedPipe(output_.get(), nullptr, 0, nullptr, &available, nullptr))
+            return false;
+        if (available == 0) {
+            if (GetTickCount64() > deadline)
+                return false;
+            Sleep(5);
+            continue;
+        }
+        char buffer[4096];
+        DWORD got = 0;
+        if (!ReadFile(output_.get(), buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr))
+            return false;
+        pending_.append(buffer, got);
+    }
+}
+
+bool RunningScenario::writeLine(const std::string& line)
+{
+    const std::string text = line + "\n";
+    DWORD written = 0;
+    return input_ && WriteFile(input_.get(), text.data(), DWORD(text.size()), &written, nullptr) &&
+           written == text.size();
 }
 
 HRESULT STDMETHODCALLTYPE DispatchStub::QueryInterface(REFIID iid, void** object)

@@ -24,6 +24,29 @@ struct ProgramResult {
 // Runs the program (a full path) with the arguments and waits for it.
 ProgramResult runProgram(const std::wstring& program, const std::wstring& arguments);
 
+// A child scenario (CHILD_SCENARIO) running beside the test, with its standard
+// input and output piped to the test. The scenario learns that it should end
+// when its input closes (as it also does when the test dies); the object closes
+// it on going, and ends the child should it not follow within a few seconds.
+class RunningScenario {
+public:
+    explicit RunningScenario(const char* name);
+    ~RunningScenario();
+    RunningScenario(const RunningScenario&) = delete;
+    RunningScenario& operator=(const RunningScenario&) = delete;
+    // The child's next line of output without its line end; false when none
+    // comes within the time.
+    bool readLine(std::string& line, DWORD timeoutMs);
+    // Writes a line to the child's standard input.
+    bool writeLine(const std::string& line);
+
+private:
+    LKernelHandle process_;
+    LKernelHandle input_;  // the write end of the child's standard input
+    LKernelHandle output_; // the read end of its standard output
+    std::string pending_;
+};
+
 // An automation object that knows one member, "value" (identifier 7), records
 // how it is called and answers with a VARIANT of the test's choosing. It lives
 // on the stack: Release never frees it.
