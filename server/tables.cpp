@@ -1,5 +1,6 @@
 #include "server/tables.h"
 
+#include <array>
 #include <initializer_list>
 
 #include "server/server.h"
@@ -40,7 +41,7 @@ LHashTable* keyNames = nullptr;
 
 } // namespace
 
-const MethodInfo kMethods[] = {
+constexpr MethodInfo kMethods[] = {
     {kBeep, L"beep", allowing({0, 2}), &TServer::beep},
     {kClick, L"click", allowing({0, 1}), &TServer::click},
     {kDblClick, L"dblClick", allowing({0, 1}), &TServer::dblClick},
@@ -69,15 +70,30 @@ const MethodInfo kMethods[] = {
     {kWindowFromPoint, L"windowFromPoint", allowing({2}), &TServer::windowFromPoint},
     {kVersion, L"version", allowing({0}), &TServer::version},
 };
-const int kMethodCount = sizeof kMethods / sizeof kMethods[0];
-static_assert(sizeof kMethods / sizeof kMethods[0] == 27);
+constexpr int kMethodCount = sizeof kMethods / sizeof kMethods[0];
+static_assert(kMethodCount == 27);
+
+namespace {
+
+// Invoke's lookup is the dispatcher's largest cost after the method itself: a
+// scan of the rows took as long as the rest of a one-call method's wrapping.
+// Each identifier's row is indexed instead; -1 where none has that identifier.
+constexpr DISPID kHighestId = kMethods[kMethodCount - 1].id; // the rows ascend
+constexpr auto kRowOfId = [] {
+    std::array<int8_t, kHighestId + 1> rows{};
+    rows.fill(-1);
+    for (int i = 0; i < kMethodCount; ++i)
+        rows[kMethods[i].id] = int8_t(i);
+    return rows;
+}();
+
+} // namespace
 
 const MethodInfo* findMethod(DISPID id)
 {
-    for (const MethodInfo& method : kMethods)
-        if (method.id == id)
-            return &method;
-    return nullptr;
+    if (id < 0 || id > kHighestId || kRowOfId[id] < 0)
+        return nullptr;
+    return &kMethods[kRowOfId[id]];
 }
 
 void buildTables()

@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include <atomic>
+#include <climits>
 #include <clocale>
 #include <random>
 #include <string>
@@ -259,7 +260,7 @@ TEST_F(ServerObject, InvokeChecksNamedArgumentsThenIdentifierThenCount)
     VariantInit(&result);
     EXPECT_EQ(invoke(server_, 12345, {integer(1)}, &result, DISPATCH_PROPERTYPUT, 1), DISP_E_NONAMEDARGS);
     EXPECT_EQ(invoke(server_, 900, {integer(1)}, &result, DISPATCH_PROPERTYPUT, 1), DISP_E_NONAMEDARGS);
-    for (DISPID missing : {0, 101, 453, -1})
+    for (DISPID missing : {0, 101, 453, -1, 901, INT_MAX, INT_MIN}) // beside and outside the used range
         EXPECT_EQ(invoke(server_, missing, {integer(1), integer(2), integer(3)}, &result), DISP_E_MEMBERNOTFOUND)
             << missing;
     EXPECT_EQ(invoke(server_, 100, {integer(1)}, &result), DISP_E_BADPARAMCOUNT);
