@@ -4,13 +4,16 @@
 #   Vexa-<version>-x86.msi, Vexa-<version>-x64.msi   (wixl, from packaging/vexa.wxs)
 #   Vexa-<version>-windows.zip                       (both architectures, README,
 #                                                     examples, install/uninstall.cmd)
-# The shipped files are taken from dist/x86 and dist/x64, as ./vexa build leaves them.
+#   Vexa-<version>-symbols.zip                       (the shipped files' FILE.debug,
+#                                                     by architecture)
+# The shipped files (packaging/shipped.txt), stripped, and their debug files are
+# taken from dist/x86 and dist/x64, as ./vexa build leaves them.
 set -eu -o pipefail
 
 top=$(cd "${1:?usage: packaging/package.sh TOP_DIR}" && pwd)
 dist="$top/dist"
 here="$top/packaging"
-shipped=(Vexa.dll vexa-setup.exe vexa-call.exe)
+mapfile -t shipped <"$here/shipped.txt"
 
 fail() { printf 'package: %s\n' "$*" >&2; exit 1; }
 
@@ -23,6 +26,7 @@ version=$(tr -d ' \t\r\n' <"$top/VERSION")
 for arch in x86 x64; do
   for file in "${shipped[@]}"; do
     [ -f "$dist/$arch/$file" ] || fail "dist/$arch/$file is missing: build first"
+    [ -f "$dist/$arch/$file.debug" ] || fail "dist/$arch/$file.debug is missing: build first"
   done
 done
 
@@ -73,3 +77,17 @@ zipfile="$dist/Vexa-$version-windows.zip"
 rm -f "$zipfile"
 (cd "$stage" && zip -q -r -X "$zipfile" "$folder") || fail "zip failed"
 printf 'package: %s\n' "${zipfile#"$top"/}"
+
+# ---------------------------------------------------------------- symbols
+# Not for users: what a debugger needs beside the shipped files of one build.
+folder="Vexa-$version-symbols"
+mkdir -p "$stage/$folder/x86" "$stage/$folder/x64"
+for arch in x86 x64; do
+  for file in "${shipped[@]}"; do
+    cp "$dist/$arch/$file.debug" "$stage/$folder/$arch/"
+  done
+done
+symbols="$dist/Vexa-$version-symbols.zip"
+rm -f "$symbols"
+(cd "$stage" && zip -q -r -X "$symbols" "$folder") || fail "zip of the symbols failed"
+printf 'package: %s\n' "${symbols#"$top"/}"

@@ -3,7 +3,8 @@
 # Runs in a prefix and display the caller has started (WINEPREFIX, DISPLAY set).
 # Installs and removes the x64 installer and the archive's x64 registration,
 # installs and removes the x86 installer without loading its module (32-bit
-# programs may not run here), and reads the version resources back.
+# programs may not run here), reads the version resources back, and checks that
+# the shipped files are stripped and name their debug files in the symbols archive.
 # Ends with one line "packages: N passed, N failed"; exits non-zero on failure.
 set -u -o pipefail
 
@@ -17,6 +18,8 @@ progid=Vexa.Server
 msi_x64="$top/dist/Vexa-$version-x64.msi"
 msi_x86="$top/dist/Vexa-$version-x86.msi"
 zipfile="$top/dist/Vexa-$version-windows.zip"
+symbols_zip="$top/dist/Vexa-$version-symbols.zip"
+mapfile -t shipped <"$top/packaging/shipped.txt"
 
 passed=0
 failed=0
@@ -95,7 +98,7 @@ installed_products() {
 
 msiexec() { timeout 300 "$wine64" msiexec "$@" </dev/null >/dev/null 2>&1; }
 
-for file in "$msi_x64" "$msi_x86" "$zipfile"; do
+for file in "$msi_x64" "$msi_x86" "$zipfile" "$symbols_zip"; do
   [ -f "$file" ] || { fail "${file#"$top"/} is missing: run the packaging first"; finish; }
 done
 
@@ -103,7 +106,7 @@ done
 dir64="$drive_c/Program Files/Vexa"
 msiexec /i "$(winpath "$msi_x64")" /qn
 check "x64 msi: silent install exits 0" [ $? = 0 ]
-for file in Vexa.dll vexa-setup.exe vexa-call.exe; do
+for file in "${shipped[@]}"; do
   check "x64 msi: Program Files\\Vexa\\$file installed" [ -f "$dir64/$file" ]
 done
 check_registered HKLM "" 'C:\Program Files\Vexa\Vexa.dll' "x64 msi"
@@ -144,7 +147,7 @@ check "x64 msi uninstalled: a script can no longer create $progid" [ -z "$got" ]
 dir32="$drive_c/Program Files (x86)/Vexa"
 msiexec /i "$(winpath "$msi_x86")" /qn
 check "x86 msi: silent install exits 0" [ $? = 0 ]
-for file in Vexa.dll vexa-setup.exe vexa-call.exe; do
+for file in "${shipped[@]}"; do
   check "x86 msi: Program Files (x86)\\Vexa\\$file installed" [ -f "$dir32/$file" ]
 done
 check_registered HKLM /reg:32 'C:\Program Files (x86)\Vexa\Vexa.dll' "x86 msi (32-bit view)"
@@ -157,8 +160,7 @@ check "x86 msi uninstalled: Program Files (x86)\\Vexa removed" [ ! -e "$dir32" ]
 # ---------------------------------------------------------------- archive
 unzip -q "$zipfile" -d "$work/zip" || fail "archive: unzip failed"
 root="$work/zip/Vexa-$version"
-for file in README.md install.cmd uninstall.cmd examples/demo.js \
-            x86/Vexa.dll x86/vexa-setup.exe x86/vexa-call.exe x64/Vexa.dll x64/vexa-setup.exe x64/vexa-call.exe; do
+for file in README.md install.cmd uninstall.cmd examples/demo.js "${shipped[@]/#/x86/}" "${shipped[@]/#/x64/}"; do
   check "archive: holds $file" [ -f "$root/$file" ]
 done
 # Per-user registrations are invisible to Wine's script hosts, so the entries
@@ -176,7 +178,7 @@ if x86_64-w64-mingw32-g++-posix -std=c++20 -municode -static -O1 -o "$work/versi
      "$top/packaging/version_check.cpp" -lversion >"$work/compile.log" 2>&1; then
   major=${version%%.*}
   minor=$((10#${version#*.}))
-  for file in x86/Vexa.dll x86/vexa-setup.exe x86/vexa-call.exe x64/Vexa.dll x64/vexa-setup.exe x64/vexa-call.exe; do
+  for file in "${shipped[@]/#/x86/}" "${shipped[@]/#/x64/}"; do
     out=$("$wine64" "$work/version_check.exe" "$(winpath "$root/$file")" 2>&1 | tr -d '\r')
     name=${file#*/}
     check "version of $file: file version $version" grep -qx "FileVersion=$version" <<<"$out"
@@ -191,5 +193,34 @@ else
   sed 's/^/    /' "$work/compile.log" | head -n 20
   fail "version_check.exe did not compile"
 fi
+
+# ---------------------------------------------------------------- stripped files and symbols
+unzip -q "$symbols_zip" -d "$work/symbols" || fail "symbols: unzip failed"
+symbols_root="$work/symbols/Vexa-$version-symbols"
+binutils_prefix() { if [ "$1" = x86 ]; then echo i686-w64-mingw32; else echo x86_64-w64-mingw32; fi; }
+# dump_debuglink ARCH BINARY OUT: the binary's debug link (a debug file's name and CRC) into OUT.
+dump_debuglink() { "$(binutils_prefix "$1")-objcopy" --dump-section .gnu_debuglink="$3" "$2" "$work/discard"; }
+# True when the binary's debug link names the debug file and carries its CRC:
+# a link made afresh from that file must be the same bytes.
+links_to() {
+  local arch=$1 binary=$2 debug=$3 objcopy
+  objcopy="$(binutils_prefix "$arch")-objcopy"
+  "$objcopy" --remove-section=.gnu_debuglink "$binary" "$work/unlinked" &&
+    "$objcopy" --add-gnu-debuglink="$debug" "$work/unlinked" "$work/relinked" &&
+    dump_debuglink "$arch" "$binary" "$work/found.link" &&
+    dump_debuglink "$arch" "$work/relinked" "$work/made.link" &&
+    cmp -s "$work/found.link" "$work/made.link"
+}
+sections() { "$(binutils_prefix "$1")-objdump" -h "$2" 2>/dev/null; }
+for arch in x86 x64; do
+  for file in "${shipped[@]}"; do
+    binary="$root/$arch/$file" debug="$symbols_root/$arch/$file.debug"
+    check "symbols: holds $arch/$file.debug" [ -f "$debug" ]
+    check "$arch/$file: no debug sections" bash -c '! grep -q " \.debug_" <<<"$1"' _ "$(sections "$arch" "$binary")"
+    check "symbols: $arch/$file.debug holds the debug information" grep -q ' \.debug_info' \
+      <<<"$(sections "$arch" "$debug")"
+    check "$arch/$file: its debug link names $file.debug with that file's CRC" links_to "$arch" "$binary" "$debug"
+  done
+done
 
 finish
