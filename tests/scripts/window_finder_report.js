@@ -1,4 +1,4 @@
-// examples/inspect.js --once run as a user runs it, with the pointer over a
+// examples/window_finder.js --once run as a user runs it, with the pointer over a
 // window of known title and placement and over the bare desktop; its report
 // is read back from the file its output went to.
 var passed = 0, failed = 0;
@@ -21,12 +21,12 @@ function waitFor(probe, milliseconds) {
     return value;
 }
 
-var shell, files, top, inspect, output;
+var shell, files, top, finder, output;
 
 // Wine's Exec gives no readable StdOut and no ExitCode: the output goes to a
 // file through cmd, and Run's wait returns the exit status.
 function runInspect() {
-    var status = shell.Run("cmd /c \"\"" + WScript.FullName + "\" //nologo \"" + inspect + "\" --once > \"" +
+    var status = shell.Run("cmd /c \"\"" + WScript.FullName + "\" //nologo \"" + finder + "\" --once > \"" +
                            output + "\"\"", 0, true);
     var text = "";
     if (files.FileExists(output)) {
@@ -54,14 +54,14 @@ function fields(report, label) {
     return {};
 }
 
-var title = "Vexa inspected window";
+var title = "Vexa found window";
 var place = { x: 210, y: 170, width: 330, height: 190 };
 var vexa = null, host = null, pointerX, pointerY;
 try {
     shell = new ActiveXObject("WScript.Shell");
     files = new ActiveXObject("Scripting.FileSystemObject");
     top = files.GetParentFolderName(files.GetParentFolderName(files.GetParentFolderName(WScript.ScriptFullName)));
-    inspect = files.BuildPath(top, "examples\\inspect.js");
+    finder = files.BuildPath(top, "examples\\window_finder.js");
     output = files.BuildPath(files.GetSpecialFolder(2).Path, files.GetTempName());
     var arch = shell.ExpandEnvironmentStrings("%PROCESSOR_ARCHITECTURE%") === "x86" ? "x86" : "x64";
     vexa = new ActiveXObject("Vexa.Server");
@@ -70,7 +70,7 @@ try {
     host = shell.Exec("\"" + files.BuildPath(top, "build\\" + arch + "\\window_host.exe") + "\" " + place.x + " " +
                       place.y + " " + place.width + " " + place.height + " v \"" + title + "\"");
     var w = waitFor(function () { return vexa.findWindow(title); }, 15000);
-    check("the window to inspect opens", w !== 0, w);
+    check("the window to finder opens", w !== 0, w);
     if (w) {
         vexa.setMousePos(place.x + 100, place.y + 60);
         var report = runInspect();
@@ -104,7 +104,7 @@ try {
 try {
     if (host) {
         host.Terminate();
-        check("the inspected window closes", waitFor(function () { return vexa.findWindow(title) === 0; }, 15000));
+        check("the found window closes", waitFor(function () { return vexa.findWindow(title) === 0; }, 15000));
     }
     if (pointerX !== undefined)
         vexa.setMousePos(pointerX, pointerY);

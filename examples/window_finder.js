@@ -1,14 +1,14 @@
-// inspect.js: shows what is under the mouse pointer, so that a script can be
+// window_finder.js: shows what is under the mouse pointer, so that a script can be
 // written against it: the pointer's position and cursor, the window there and
 // its top-level window (handle, title, position, size), and the foreground
 // window. Uses nothing but Vexa's own methods.
 //
-//   cscript inspect.js          a report each second, when something changed
-//   cscript inspect.js --once   one report, then exit (exit status 0)
+//   cscript window_finder.js          a report each second, when something changed
+//   cscript window_finder.js --once   one report, then exit (exit status 0)
 //
 // Exit status: 0 done, 1 failure, 2 unknown argument.
 
-var usage = "usage: cscript inspect.js [--once]";
+var usage = "usage: cscript window_finder.js [--once]";
 var labelWidth = 11;
 
 // The system cursors a script is most likely to wait for (getSystemCursor ids).
@@ -93,7 +93,7 @@ function watch(vexa) {
     try {
         WScript.Sleep(1);
     } catch (e) {
-        complain("inspect: this script host has no WScript.Sleep to wait with; use --once");
+        complain("window_finder: this script host has no WScript.Sleep to wait with; use --once");
         return 1;
     }
     var lastReport = "", lastForeground = null;
@@ -120,7 +120,7 @@ function main() {
         if (argument === "--once") {
             once = true;
         } else {
-            complain("inspect: unknown argument " + argument + "\r\n" + usage);
+            complain("window_finder: unknown argument " + argument + "\r\n" + usage);
             return 2;
         }
     }
@@ -136,7 +136,7 @@ var status;
 try {
     status = main();
 } catch (e) {
-    complain("inspect: " + (e.message || "error " + (e.number >>> 0).toString(16)));
+    complain("window_finder: " + (e.message || "error " + (e.number >>> 0).toString(16)));
     status = 1;
 }
 WScript.Quit(status);
