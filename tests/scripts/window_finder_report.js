@@ -70,7 +70,7 @@ try {
     host = shell.Exec("\"" + files.BuildPath(top, "build\\" + arch + "\\window_host.exe") + "\" " + place.x + " " +
                       place.y + " " + place.width + " " + place.height + " v \"" + title + "\"");
     var w = waitFor(function () { return vexa.findWindow(title); }, 15000);
-    check("the window to finder opens", w !== 0, w);
+    check("the window to find opens", w !== 0, w);
     if (w) {
         vexa.setMousePos(place.x + 100, place.y + 60);
         var report = runInspect();
